@@ -1,0 +1,25 @@
+#pragma once
+
+#include "output/KeyerWindow.h"
+#include "output/Platform.h"
+
+namespace kestrin {
+
+// The lamp as drawn in the lamp panel, in pixels from its outer top-left corner, for the panel's
+// size at 96 dpi with the 8-point dialog font.
+inline constexpr PixelRect kLampSquare { 10, 10, 143, 143 };
+inline constexpr PixelRect kLampDisc { 10, 10, 142, 142 };
+
+// Element pad around every dot and dash: 600 / speed, integer division. Zero for a speed no
+// timing can use, so that a bad value can never divide by zero.
+int ElementPadMs(int speed);
+
+// Worker body for one element: sounds its own copy of frequency and duration, then ends.
+void ToneWorker(const ToneFunction& tone, int frequencyHz, int durationMs);
+
+// Keys one element (a dot or a dash) of durationMs: leading pad dark, lamp lit while the tone
+// sounds on its own worker, trailing pad dark. Runs on the calling (window) thread and returns
+// after 2 x pad + duration; it never waits for the worker.
+void KeyElement(KeyerWindow& window, const KeyerServices& services, int durationMs);
+
+} // namespace kestrin

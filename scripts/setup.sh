@@ -1,0 +1,28 @@
+#!/usr/bin/env bash
+# Installs what building, running and testing Kestrin need on Debian 12; does nothing when all of
+# it is already there. Uses sudo when not run as root.
+set -euo pipefail
+
+packages=(
+    # build
+    g++ cmake ninja-build pkg-config qt6-base-dev libsdl2-dev libgtest-dev libbenchmark-dev
+    clang libclang-rt-14-dev clang-format
+    # runtime look and sound
+    fonts-dejavu-core qt6-qpa-plugins
+    # tests: a real X server and sound server, and the tools that drive and measure them
+    xvfb x11-utils xdotool pulseaudio pulseaudio-utils sox imagemagick
+    # packaging checks
+    desktop-file-utils appstream dpkg-dev file
+)
+
+missing=()
+for p in "${packages[@]}"; do
+    dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed' || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+sudo=""
+[ "$(id -u)" -eq 0 ] || sudo="sudo"
+echo "Installing: ${missing[*]}"
+$sudo apt-get update -qq
+DEBIAN_FRONTEND=noninteractive $sudo apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
