@@ -1,0 +1,38 @@
+#pragma once
+
+#include "settings/KeyerSettings.h"
+
+#include <cstdint>
+#include <filesystem>
+#include <string>
+#include <string_view>
+
+namespace kestrin {
+
+class ProfileText;
+
+// The settings file: `<base>.INI` in $XDG_CONFIG_HOME, or in ~/.config when that is unset, empty
+// or relative. Empty when no home directory can be found.
+std::filesystem::path SettingsFilePath(std::string_view executableBaseName);
+
+// This program's executable name without directory and extension ("kestrin").
+std::string ExecutableBaseName();
+
+// Tone, Speed and Gap of section "parms", with the defaults for what is missing and the values no
+// send could use replaced (see UsableKeyerSettings). A missing or unreadable file gives the
+// defaults.
+KeyerSettings LoadKeyerSettings(const std::filesystem::path& file);
+KeyerSettings KeyerSettingsFrom(const ProfileText& profile);
+
+// The one place where stored values that no send could use are mended: a speed below 1 and a gap
+// below 0 take their defaults, a gap whose gap x (1200 / speed) passes the largest int is lowered
+// to the largest that fits, and a number beyond the int range is never wrapped (a tone takes its
+// default). Everything else, even outside the slider ranges, is kept.
+KeyerSettings UsableKeyerSettings(std::int64_t tone, std::int64_t speed, std::int64_t gap);
+
+// Writes Tone, Speed and Gap into section "parms" as decimal text, creating the directory and
+// the file when needed and keeping every other byte of the file. Leaves the file untouched when
+// it already holds these values. Failures are silent and leave the old file as it was.
+void SaveKeyerSettings(const std::filesystem::path& file, const KeyerSettings& settings);
+
+} // namespace kestrin
