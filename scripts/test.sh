@@ -11,3 +11,19 @@ for preset in dev asan tsan; do
     cmake --build --preset "$preset"
     ctest --preset "$preset"
 done
+
+# A short bounded run of the profile fuzzer from its committed seeds. libFuzzer exits non-zero on
+# a crash, a leak, a broken check, a slow input or runaway memory, and that fails this script.
+echo "== fuzz"
+cmake --preset fuzz >/dev/null
+cmake --build --preset fuzz
+run=build/fuzz/run
+rm -rf "$run" && mkdir -p "$run/corpus" "$run/artifacts"
+if ! build/fuzz/tests/settings/fuzz/settings_profile_fuzz -max_total_time=30 -rss_limit_mb=512 \
+    -timeout=5 -artifact_prefix="$run/artifacts/" "$run/corpus" tests/settings/fuzz/corpus \
+    >"$run/log" 2>&1; then
+    tail -n 40 "$run/log"
+    echo "fuzz: failed; the input is in $run/artifacts" >&2
+    exit 1
+fi
+grep -E '^Done [0-9]+ runs' "$run/log"
