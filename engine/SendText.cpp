@@ -45,7 +45,8 @@ void SendText(KeyerWindow& window, const KeyerServices& services)
         return;
 
     for (const char byte : text) {
-        const char upper = (byte >= 'a' && byte <= 'z') ? static_cast<char>(byte - 'a' + 'A') : byte;
+        const char upper
+            = (byte >= 'a' && byte <= 'z') ? static_cast<char>(byte - 'a' + 'A') : byte;
         if (upper == ' ') {
             services.sleeper.Sleep(timing->wordPauseMs);
             continue;

@@ -79,8 +79,9 @@ private:
         ~Surface() override { --m_w.surfacesOut; }
         void FillSolid(const PixelRect& rect, Colour colour) override
         {
-            m_w.lamp = (rect == PixelRect { 10, 10, 143, 143 } && colour == kBlack) ? Lamp::Dark
-                                                                                     : Lamp::Unpainted;
+            m_w.lamp = (rect == PixelRect { 10, 10, 143, 143 } && colour == kBlack)
+                ? Lamp::Dark
+                : Lamp::Unpainted;
             m_w.log.push_back("fill");
         }
         void Ellipse(const PixelRect& rect) override
@@ -100,8 +101,7 @@ class VirtualClock : public Sleeper {
 public:
     explicit VirtualClock(FakeWindow& window)
         : m_window(window)
-    {
-    }
+    { }
     int nowMs = 0;
     std::vector<Wait> waits;
     std::function<void()> onSleep; // runs at the start of each wait, before time moves
