@@ -1,0 +1,174 @@
+#!/usr/bin/env bash
+# Builds the Debian package from a configured build directory, installs it on this machine, checks
+# the installed desktop entry, metadata, icons and help, starts /usr/bin/kestrin on a private X
+# server, waits for its window "Kestrin", closes it, and removes the package again, also when a step
+# fails. The package kestrin is the only one it ever installs or removes: it stops before
+# installing when the package would pull in anything else, or when kestrin is already installed.
+#
+# Usage: package_check.sh BUILD_DIR     (exit 77: skipped, not a Debian system or not root)
+set -euo pipefail
+
+build=${1:?usage: package_check.sh BUILD_DIR}
+here=$(cd "$(dirname "$0")" && pwd)
+# shellcheck source=SCRIPTDIR/../../scripts/lib/xvfb.sh
+. "$here/../../scripts/lib/xvfb.sh"
+
+# The placeholder program ignores Escape; the main window closes on it and ends with status 0.
+# Set to 1 once the main window is the program's window.
+escape_must_close=0
+
+Skip()
+{
+    echo "SKIP: $*"
+    exit 77
+}
+Fail()
+{
+    echo "FAIL: $*" >&2
+    exit 1
+}
+Step() { echo "== $(date +%T.%3N) $*"; }
+
+if ! command -v dpkg >/dev/null || ! command -v apt-get >/dev/null; then
+    Skip "not a Debian system"
+fi
+sudo=""
+if [ "$(id -u)" -ne 0 ]; then
+    sudo -n true 2>/dev/null || Skip "installing a package needs root or password-less sudo"
+    sudo="sudo"
+fi
+for tool in cpack desktop-file-validate appstreamcli Xvfb xdpyinfo xdotool; do
+    command -v "$tool" >/dev/null || Fail "$tool is missing: run scripts/setup.sh"
+done
+[ -f "$build/CPackConfig.cmake" ] || Fail "$build is not a configured build directory"
+
+status=$(dpkg-query -W -f='${db:Status-Status}' kestrin 2>/dev/null || true)
+case "$status" in
+"" | not-installed | config-files) ;;
+*) Fail "a kestrin package is already on this machine ($status); remove it first: apt-get remove kestrin" ;;
+esac
+
+work=$(mktemp -d)
+chmod 755 "$work" # apt reads the package as its own unprivileged user
+installed=0
+app_pid=""
+Cleanup()
+{
+    if [ -n "$app_pid" ] && kill -0 "$app_pid" 2>/dev/null; then
+        kill "$app_pid" 2>/dev/null || true
+        wait "$app_pid" 2>/dev/null || true
+    fi
+    XStop
+    if [ "$installed" -eq 1 ]; then
+        echo "== removing kestrin"
+        $sudo env DEBIAN_FRONTEND=noninteractive apt-get remove -y -qq -o DPkg::Lock::Timeout=300 \
+            kestrin >/dev/null 2>&1 || $sudo dpkg -r kestrin >/dev/null 2>&1 || true
+    fi
+    rm -rf "$work"
+}
+trap Cleanup EXIT
+trap 'exit 1' INT TERM HUP
+
+Step "building the package"
+cpack --config "$build/CPackConfig.cmake" -G DEB -B "$work/pkg" >"$work/cpack.log" 2>&1 ||
+    { cat "$work/cpack.log"; Fail "cpack failed"; }
+debs=("$work"/pkg/kestrin_*.deb)
+if [ ${#debs[@]} -ne 1 ] || [ ! -f "${debs[0]}" ]; then
+    Fail "cpack made no single kestrin_*.deb"
+fi
+deb=${debs[0]}
+chmod 644 "$deb"
+echo "$(basename "$deb"): $(dpkg-deb -f "$deb" Depends)"
+
+Step "checking that installing it touches no other package"
+apt=(apt-get -o DPkg::Lock::Timeout=300)
+plan=$($sudo "${apt[@]}" install -s --no-install-recommends "$deb" 2>&1) ||
+    { echo "$plan"; Fail "apt cannot install the package"; }
+others=$(echo "$plan" | awk '$1 == "Inst" || $1 == "Remv" || $1 == "Purg" { print $1, $2 }' |
+    grep -vx 'Inst kestrin' || true)
+[ -z "$others" ] || Fail "installing would also change: $(echo "$others" | tr '\n' ' ')(run scripts/setup.sh)"
+
+Step "installing"
+installed=1
+$sudo env DEBIAN_FRONTEND=noninteractive "${apt[@]}" install -y -qq --no-install-recommends \
+    "$deb" >"$work/apt.log" 2>&1 || { cat "$work/apt.log"; Fail "apt-get install failed"; }
+
+Step "checking the installed files"
+files=$(dpkg -L kestrin)
+desktop=$(echo "$files" | grep -E '^/usr/share/applications/[^/]+\.desktop$' || true)
+[ "$(echo "$desktop" | grep -c .)" -eq 1 ] || Fail "expected one desktop entry, found: $desktop"
+app_id=$(basename "$desktop" .desktop)
+echo "application id: $app_id"
+metainfo=/usr/share/metainfo/$app_id.metainfo.xml
+for f in /usr/bin/kestrin /usr/share/kestrin/kestrin.html "$metainfo" \
+    "/usr/share/icons/hicolor/16x16/apps/$app_id.png" \
+    "/usr/share/icons/hicolor/32x32/apps/$app_id.png" \
+    "/usr/share/icons/hicolor/scalable/apps/$app_id.svg"; do
+    echo "$files" | grep -qx "$f" || Fail "the package lacks $f"
+    [ -s "$f" ] || Fail "$f is missing or empty"
+done
+# The program looks for its help in ../share/kestrin/ from its own folder.
+[ -f /usr/bin/../share/kestrin/kestrin.html ] || Fail "help file not where the program looks"
+grep -qx "Icon=$app_id" "$desktop" || Fail "the desktop entry does not name the icon $app_id"
+grep -qx 'Exec=kestrin' "$desktop" || Fail "the desktop entry does not start kestrin"
+grep -q "<launchable type=\"desktop-id\">$app_id.desktop</launchable>" "$metainfo" ||
+    Fail "the metadata does not launch $app_id.desktop"
+grep -q "<id>$app_id</id>" "$metainfo" || Fail "the metadata id is not $app_id"
+
+Step "desktop-file-validate $desktop"
+desktop-file-validate "$desktop" || Fail "desktop-file-validate"
+Step "appstreamcli validate --no-net $metainfo"
+appstreamcli validate --no-net "$metainfo" || Fail "appstreamcli validate"
+
+Step "starting /usr/bin/kestrin on a private X server"
+XStart || Fail "no X server"
+mkdir -p "$work/home" "$work/config" "$work/runtime"
+chmod 700 "$work/runtime"
+env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u SESSION_MANAGER HOME="$work/home" \
+    XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+    /usr/bin/kestrin >"$work/stdout" 2>"$work/stderr" &
+app_pid=$!
+wid=$(XWaitWindow Kestrin 20) || Fail "no window named Kestrin within 20 s"
+kill -0 "$app_pid" 2>/dev/null || Fail "kestrin ended after showing its window"
+echo "window $wid: $(xdotool getwindowgeometry "$wid" | sed -n 's/ *Geometry: //p')"
+
+Step "closing it with Escape"
+timeout 10 xdotool windowfocus --sync "$wid" || Fail "could not focus the window"
+xdotool key Escape
+ended=0
+for _ in $(seq 50); do
+    kill -0 "$app_pid" 2>/dev/null || {
+        ended=1
+        break
+    }
+    sleep 0.1
+done
+if [ "$ended" -eq 1 ]; then
+    rc=0
+    wait "$app_pid" || rc=$?
+    app_pid=""
+    [ "$rc" -eq 0 ] || Fail "kestrin ended with status $rc"
+    echo "ended with status 0"
+elif [ "$escape_must_close" -eq 1 ]; then
+    Fail "the window did not close on Escape"
+else
+    echo "NOTE: the window did not close on Escape; ending the program by SIGTERM"
+    kill "$app_pid"
+    wait "$app_pid" 2>/dev/null || true
+    app_pid=""
+fi
+if [ -s "$work/stderr" ]; then
+    cat "$work/stderr" >&2
+    Fail "kestrin wrote to stderr"
+fi
+XStop
+
+Step "removing the package"
+$sudo env DEBIAN_FRONTEND=noninteractive "${apt[@]}" remove -y -qq kestrin >"$work/apt.log" 2>&1 ||
+    { cat "$work/apt.log"; Fail "apt-get remove failed"; }
+installed=0
+if [ -e /usr/bin/kestrin ] || [ -e "$desktop" ]; then
+    Fail "files left after removing the package"
+fi
+
+echo "package check passed"
