@@ -1,17 +1,48 @@
 #include "ui/SenderApp.h"
 
+#include "resources/Resource.h"
+#include "ui/SenderDlg.h"
+
 #include <QApplication>
-#include <QLabel>
+#include <QMessageBox>
 
 namespace kestrin {
 
-int RunKestrin(int argc, char** argv)
+CSenderApp::CSenderApp() = default;
+
+CSenderApp::~CSenderApp() = default;
+
+const MessageMap& CSenderApp::GetMessageMap() const
 {
-    QApplication app(argc, argv);
-    QLabel window(QStringLiteral("Kestrin"));
-    window.setWindowTitle(QStringLiteral("Kestrin"));
-    window.show();
-    return app.exec();
+    static constexpr MessageMapEntry kEntries[] = { OnCommand<&CWinApp::OnHelp>(ID_HELP) };
+    static const MessageMap kMap { &CWinApp::GetMessageMap(), kEntries };
+    return kMap;
+}
+
+bool CSenderApp::InitInstance()
+{
+    // Dialogs here host no foreign controls, and Qt draws every control three-dimensionally
+    // already, so the first two set-up steps of the platform have nothing to do.
+    CSenderDlg dlg(KeyerServices { m_sleeper, m_workers, m_tone });
+    SetMainWnd(&dlg);
+    (void)dlg.DoModal(); // however the window was closed, the program ends
+    SetMainWnd(nullptr);
+    return false;
+}
+
+void CSenderApp::ShowHelpTopic(std::uint32_t contextId)
+{
+    const QString file = m_helpFile.isEmpty()
+        ? HelpViewer::FindHelpFile(QCoreApplication::applicationFilePath())
+        : m_helpFile;
+    if (!m_help.ShowTopic(file, contextId))
+        ShowWarning(AppName(), QStringLiteral("Failed to launch help."));
+}
+
+void CSenderApp::ShowWarning(const QString& caption, const QString& text)
+{
+    CDialog* main = GetMainWnd();
+    QMessageBox::warning(main != nullptr ? main->GetSafeWidget() : nullptr, caption, text);
 }
 
 } // namespace kestrin

@@ -1,8 +1,41 @@
 #pragma once
 
+#include "output/Platform.h"
+#include "ui/HelpViewer.h"
+#include "ui/WinApp.h"
+
+#include <QString>
+
 namespace kestrin {
 
-// Runs the program: returns its exit status.
-int RunKestrin(int argc, char** argv);
+// The application object: runs the main window modally as the program's only window and ends the
+// program when it closes; answers the Help command by showing the help file at the topic of the
+// dialog holding the focus. Sounds nothing itself: the start-up code hands it the tone function.
+class CSenderApp : public CWinApp {
+public:
+    CSenderApp();
+    ~CSenderApp() override;
+
+    const MessageMap& GetMessageMap() const override;
+    bool InitInstance() override;
+
+    // The start-up code's tone device; silent until set.
+    void SetToneFunction(ToneFunction tone) { m_tone = std::move(tone); }
+    // Where help is read from; empty means the file beside the executable.
+    void SetHelpFile(const QString& file) { m_helpFile = file; }
+    HelpViewer& Help() { return m_help; }
+
+protected:
+    void ShowHelpTopic(std::uint32_t contextId) override;
+    // The one message box of the program: a warning with an OK button.
+    virtual void ShowWarning(const QString& caption, const QString& text);
+
+private:
+    ToneFunction m_tone;
+    ThreadSleeper m_sleeper;
+    ThreadStarter m_workers;
+    QString m_helpFile;
+    HelpViewer m_help;
+};
 
 } // namespace kestrin

@@ -19,6 +19,7 @@ namespace kestrin {
 namespace {
 
 using test::DeliverPendingEvents;
+using test::RunDriven;
 using test::ScopedModalLoop;
 using test::TestApp;
 
@@ -100,16 +101,6 @@ public:
 private:
     void OnGoAgain() { log.push_back("derived go"); }
 };
-
-// Runs `dialog` modally with `drive` as its modal loop; returns DoModal's result.
-LResult RunDriven(CDialog& dialog, const std::function<void(CDialog&)>& drive)
-{
-    ScopedModalLoop loop([&](CDialog& running) {
-        DeliverPendingEvents();
-        drive(running);
-    });
-    return dialog.DoModal();
-}
 
 int FocusedId(const CDialog& dialog)
 {

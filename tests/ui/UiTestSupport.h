@@ -3,6 +3,7 @@
 #include "ui/Dialog.h"
 
 #include <QApplication>
+#include <functional>
 #include <utility>
 
 namespace kestrin::test {
@@ -25,6 +26,16 @@ private:
 inline void DeliverPendingEvents()
 {
     QApplication::processEvents();
+}
+
+// Runs `dialog` modally with `drive` as its modal loop; returns DoModal's result.
+inline LResult RunDriven(CDialog& dialog, const std::function<void(CDialog&)>& drive)
+{
+    ScopedModalLoop loop([&](CDialog& running) {
+        DeliverPendingEvents();
+        drive(running);
+    });
+    return dialog.DoModal();
 }
 
 } // namespace kestrin::test
