@@ -3,7 +3,8 @@
 // spacing of tones on air against the spacing of their calls, tone lengths, dropouts, and the CPU
 // that the idle running stream uses. Prints figures; never fails on a slow machine.
 //
-//   tone_bench [--frames N] [--delay MS] [--tones N] [--idle S] [--source NAME]
+//   tone_bench [--frames N] [--queue MS] [--delay MS] [--tones N] [--hold S] [--idle S]
+//              [--source NAME] [--dump FILE]
 
 #include "output/ToneGenerator.h"
 #include "output/ToneMixer.h"
@@ -84,18 +85,23 @@ public:
         if (m_pa)
             pa_simple_free(m_pa);
         m_pa = nullptr;
+        FitClock();
     }
 
-    // Forgets the clock mapping so far: before a playback stream asks for small blocks, the sink
-    // renders far ahead and its monitor delivers early.
+    // Forgets the reads so far for the clock mapping: before a playback stream asks for small
+    // blocks, the sink renders far ahead and its monitor delivers early.
     void ResetClock() { m_resetClock = true; }
 
-    // Time of sample k on the monotonic clock.
+    // How far the sink's clock runs off the monotonic clock, once stopped.
+    double RatePpm() const { return (m_nsPerSample * kToneSampleRate / 1e9 - 1.0) * 1e6; }
+
+    // Time of sample k on the monotonic clock, once stopped.
     Clock::time_point TimeOf(std::int64_t k) const
     {
-        return m_origin + std::chrono::nanoseconds(k * 1'000'000'000 / kToneSampleRate);
+        return m_start + std::chrono::nanoseconds(std::llround(m_originNs + m_nsPerSample * k));
     }
     const std::vector<int16_t>& Samples() const { return m_samples; }
+    std::size_t Size() const { return static_cast<std::size_t>(m_frames.load()); }
 
 private:
     void Run()
@@ -109,10 +115,12 @@ private:
             const auto now = Clock::now();
             m_samples.insert(m_samples.end(), chunk, chunk + std::size(chunk));
             const std::int64_t frames = static_cast<std::int64_t>(m_samples.size());
-            const auto origin
-                = now - std::chrono::nanoseconds(frames * 1'000'000'000 / kToneSampleRate);
-            if (first || m_resetClock || origin < m_origin)
-                m_origin = origin;
+            if (first)
+                m_start = now;
+            if (m_resetClock)
+                m_reads.clear();
+            m_reads.push_back({ static_cast<double>(frames),
+                std::chrono::duration<double, std::nano>(now - m_start).count() });
             first = false;
             m_resetClock = false;
             m_frames = frames;
@@ -125,7 +133,30 @@ private:
     std::atomic<bool> m_resetClock { false };
     std::atomic<std::int64_t> m_frames { 0 };
     std::vector<int16_t> m_samples;
-    Clock::time_point m_origin {};
+    // The sink's clock may run a little off the monotonic one: fit the rate over the run, then
+    // take the earliest read (the least delayed) for the offset.
+    void FitClock()
+    {
+        const double n = static_cast<double>(m_reads.size());
+        if (n < 2)
+            return;
+        double sx = 0, sy = 0, sxx = 0, sxy = 0;
+        for (const auto& [x, y] : m_reads) {
+            sx += x;
+            sy += y;
+            sxx += x * x;
+            sxy += x * y;
+        }
+        m_nsPerSample = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+        m_originNs = m_reads.front().second - m_nsPerSample * m_reads.front().first;
+        for (const auto& [x, y] : m_reads)
+            m_originNs = std::min(m_originNs, y - m_nsPerSample * x);
+    }
+
+    std::vector<std::pair<double, double>> m_reads; // frames read so far, ns since the first read
+    Clock::time_point m_start {};
+    double m_originNs = 0.0;
+    double m_nsPerSample = 1e9 / kToneSampleRate;
 };
 
 struct Tone {
@@ -160,9 +191,9 @@ double CpuSeconds(clockid_t clock)
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
-int IdleCpu(int frames, int delayMs, int seconds)
+int IdleCpu(const kestrin::ToneDeviceOptions& options, int seconds)
 {
-    kestrin::ToneGenerator generator(frames, delayMs);
+    kestrin::ToneGenerator generator(options);
     generator.OpenAsync();
     if (!generator.WaitUntilOpen()) {
         std::printf("no device\n");
@@ -182,31 +213,39 @@ int IdleCpu(int frames, int delayMs, int seconds)
 
 int main(int argc, char** argv)
 {
-    int frames = kestrin::ToneGenerator::kBufferFrames;
-    int delayMs = kestrin::ToneGenerator::kStartDelayMs;
-    int count = 100;
+    kestrin::ToneDeviceOptions options;
+    int count = 300;
     int idleSeconds = 10;
+    int holdSeconds = 20;
     bool idleOnly = false;
     std::string source = "rec.monitor";
+    std::string dump;
     for (int i = 1; i + 1 < argc; i += 2) {
         const std::string arg = argv[i];
         if (arg == "--frames")
-            frames = std::stoi(argv[i + 1]);
+            options.bufferFrames = std::stoi(argv[i + 1]);
         else if (arg == "--delay")
-            delayMs = std::stoi(argv[i + 1]);
+            options.startDelayMs = std::stoi(argv[i + 1]);
+        else if (arg == "--queue")
+            options.serverQueueMs = std::stoi(argv[i + 1]);
         else if (arg == "--tones")
             count = std::stoi(argv[i + 1]);
         else if (arg == "--idle")
             idleSeconds = std::stoi(argv[i + 1]);
         else if (arg == "--idle-only")
             idleOnly = std::stoi(argv[i + 1]) != 0;
+        else if (arg == "--hold")
+            holdSeconds = std::stoi(argv[i + 1]);
         else if (arg == "--source")
             source = argv[i + 1];
+        else if (arg == "--dump")
+            dump = argv[i + 1];
     }
     if (idleOnly)
-        return IdleCpu(frames, delayMs, idleSeconds);
-    std::printf("buffer %d frames, start delay %d ms, %d tones of 60 ms with 60 ms gaps\n", frames,
-        delayMs, count);
+        return IdleCpu(options, idleSeconds);
+    std::printf("buffer %d frames, server queue %d ms, start delay %d ms, %d tones of 60 ms with "
+                "60 ms gaps\n",
+        options.bufferFrames, options.serverQueueMs, options.startDelayMs, count);
 
     Recorder recorder(source);
     if (!recorder.Ok())
@@ -214,7 +253,7 @@ int main(int argc, char** argv)
     // A null sink with no reader renders ahead in large blocks: start only once data flows.
     recorder.WaitForData();
 
-    kestrin::ToneGenerator generator(frames, delayMs);
+    kestrin::ToneGenerator generator(options);
     const auto openStart = Clock::now();
     generator.OpenAsync();
     if (!generator.WaitUntilOpen()) {
@@ -228,21 +267,37 @@ int main(int argc, char** argv)
 
     constexpr int kToneMs = 60;
     constexpr int kPeriodMs = 120;
-    std::vector<Clock::time_point> calls;
+    // As the program keys: a worker per element; the call is when the worker calls Sound.
+    std::vector<Clock::time_point> calls(count), starts(count);
     std::vector<std::thread> workers;
     const auto start = Clock::now();
     for (int i = 0; i < count; ++i) {
         std::this_thread::sleep_until(start + std::chrono::milliseconds(i * kPeriodMs));
-        calls.push_back(Clock::now());
-        workers.emplace_back([&generator] { generator.Sound(800, kToneMs); });
+        starts[i] = Clock::now();
+        workers.emplace_back([&generator, &calls, i] {
+            calls[i] = Clock::now();
+            generator.Sound(800, kToneMs);
+        });
     }
     for (auto& w : workers)
         w.join();
+    std::vector<double> threadStart;
+    for (int i = 0; i < count; ++i)
+        threadStart.push_back(Ms(calls[i] - starts[i]));
+    // Then one long tone: every hole in the stream shows in it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::size_t holdFrom = recorder.Size();
+    if (holdSeconds > 0)
+        generator.Sound(1000, holdSeconds * 1000);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
     generator.Close();
     recorder.Stop();
 
-    const auto tones = FindTones(recorder.Samples());
+    std::vector<int16_t> sequence = recorder.Samples();
+    const std::vector<int16_t> hold(
+        sequence.begin() + static_cast<std::ptrdiff_t>(holdFrom), sequence.end());
+    sequence.resize(holdFrom);
+    const auto tones = FindTones(sequence);
     std::vector<double> latency, spacing, lengthErr;
     int holes = 0;
     // Pair each call with the first tone starting after it.
@@ -274,6 +329,7 @@ int main(int argc, char** argv)
     const double maxLatency
         = latency.empty() ? NAN : *std::max_element(latency.begin(), latency.end());
     std::printf("device open: %.1f ms\n", openMs);
+    std::printf("sink clock against the monotonic clock: %+.0f ppm\n", recorder.RatePpm());
     std::printf("tones found: %zu of %d\n", tones.size(), count);
     std::printf("call -> sound: min %.1f  median %.1f  p95 %.1f  max %.1f ms (spread %.1f)\n",
         minLatency, Percentile(latency, 0.5), Percentile(latency, 0.95), maxLatency,
@@ -283,15 +339,33 @@ int main(int argc, char** argv)
         spacing.empty() ? NAN : *std::max_element(spacing.begin(), spacing.end()));
     std::printf("length error: median %.3f  max %.3f ms\n", Percentile(lengthErr, 0.5),
         lengthErr.empty() ? NAN : *std::max_element(lengthErr.begin(), lengthErr.end()));
-    std::printf("dropouts: %d\n", holes);
+    std::printf("dropouts in the tones: %d\n", holes);
+    if (holdSeconds > 0) {
+        const auto parts = FindTones(hold);
+        double gapMs = 0.0;
+        for (std::size_t i = 1; i < parts.size(); ++i)
+            gapMs += static_cast<double>(parts[i].first - parts[i - 1].last - 1) / kSamplesPerMs;
+        std::printf("dropouts in %d s of one tone: %zu (%.1f ms of silence)\n", holdSeconds,
+            parts.empty() ? 0 : parts.size() - 1, gapMs);
+    }
+    if (!dump.empty()) {
+        if (FILE* f = std::fopen(dump.c_str(), "w")) {
+            for (std::size_t i = 0; i < latency.size(); ++i)
+                std::fprintf(f, "%zu %.3f\n", i, latency[i]);
+            std::fclose(f);
+        }
+    }
+    std::printf("worker start (not in the figures above): median %.2f  p95 %.2f  max %.2f ms\n",
+        Percentile(threadStart, 0.5), Percentile(threadStart, 0.95), Percentile(threadStart, 1.0));
     std::fflush(stdout);
 
     // The idle stream's CPU, in a process of its own so the recorder does not count.
     const std::string self = "/proc/self/exe";
-    const std::string f = std::to_string(frames), d = std::to_string(delayMs),
-                      s = std::to_string(idleSeconds);
-    const char* args[] = { self.c_str(), "--frames", f.c_str(), "--delay", d.c_str(), "--idle",
-        s.c_str(), "--idle-only", "1", nullptr };
+    const std::string f = std::to_string(options.bufferFrames),
+                      d = std::to_string(options.startDelayMs),
+                      q = std::to_string(options.serverQueueMs), s = std::to_string(idleSeconds);
+    const char* args[] = { self.c_str(), "--frames", f.c_str(), "--delay", d.c_str(), "--queue",
+        q.c_str(), "--idle", s.c_str(), "--idle-only", "1", nullptr };
     // A reader on the monitor keeps the sink asking in small blocks, as a sound card would.
     Recorder reader(source);
     pid_t pid = 0;

@@ -34,5 +34,10 @@ pactl info >/dev/null 2>&1 || { echo "PulseAudio did not start"; cat "$dir/pulse
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 for i in $(seq "$runs"); do
     echo "== run $i"
+    # How far ahead the null sink takes samples, mid-run: its monitor hears them that much
+    # before a sound card of that latency would play them.
+    (sleep 5; pactl list sinks | sed -n 's/^[[:space:]]*Latency: /null sink latency: /p') &
+    probe=$!
     SDL_AUDIODRIVER=pulseaudio "$bench" "$@"
+    wait "$probe"
 done

@@ -6,7 +6,9 @@
 #include <alsa/asoundlib.h>
 #include <chrono>
 #include <condition_variable>
+#include <cstdlib>
 #include <mutex>
+#include <string>
 
 namespace kestrin {
 
@@ -15,14 +17,16 @@ namespace {
 // ALSA reports a machine without sound on stderr by default; failures here are silent.
 void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) { }
 
+constexpr const char* kPulseQueueVariable = "PULSE_LATENCY_MSEC";
+
 } // namespace
 
 struct ToneGenerator::State {
     enum class Phase { Idle, Opening, Running, Failed, Closed };
 
-    State(int bufferFrames, int startDelayMs)
-        : bufferFrames(bufferFrames)
-        , mixer(startDelayMs)
+    explicit State(const ToneDeviceOptions& options)
+        : options(options)
+        , mixer(options.startDelayMs)
     { }
 
     static void Callback(void* userdata, Uint8* stream, int bytes)
@@ -43,13 +47,21 @@ struct ToneGenerator::State {
             want.freq = kToneSampleRate;
             want.format = AUDIO_F32SYS;
             want.channels = 1;
-            want.samples = static_cast<Uint16>(bufferFrames);
+            want.samples = static_cast<Uint16>(options.bufferFrames);
             want.callback = &State::Callback;
             want.userdata = this;
             SDL_AudioSpec have {};
             // No changes allowed: SDL converts for a device that differs, so the mixer always
             // renders 48 kHz mono float in buffers of the size asked for.
+            const bool setQueue = options.serverQueueMs > 0 && !getenv(kPulseQueueVariable);
+            // SDL asks PulseAudio for one buffer of queue; libpulse reads this variable when the
+            // stream connects, during the open, and takes it as the queue to keep. The user's own
+            // setting wins.
+            if (setQueue)
+                setenv(kPulseQueueVariable, std::to_string(options.serverQueueMs).c_str(), 0);
             opened = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
+            if (setQueue)
+                unsetenv(kPulseQueueVariable);
             if (opened == 0)
                 SDL_QuitSubSystem(SDL_INIT_AUDIO);
             else
@@ -102,7 +114,7 @@ struct ToneGenerator::State {
         std::this_thread::sleep_until(toneEnd);
     }
 
-    const int bufferFrames;
+    const ToneDeviceOptions options;
     ToneMixer mixer;
     std::mutex mutex;
     std::condition_variable phaseChanged;
@@ -110,8 +122,12 @@ struct ToneGenerator::State {
     SDL_AudioDeviceID device = 0;
 };
 
-ToneGenerator::ToneGenerator(int bufferFrames, int startDelayMs)
-    : m_state(std::make_shared<State>(bufferFrames, startDelayMs))
+ToneGenerator::ToneGenerator()
+    : ToneGenerator(ToneDeviceOptions {})
+{ }
+
+ToneGenerator::ToneGenerator(const ToneDeviceOptions& options)
+    : m_state(std::make_shared<State>(options))
 { }
 
 ToneGenerator::~ToneGenerator()

@@ -7,22 +7,31 @@
 
 namespace kestrin {
 
+// How the tone generator meets the device. The defaults are the measured choice (BENCHMARKS.md);
+// the benchmark tries others.
+struct ToneDeviceOptions {
+    // Frames per device buffer: the audio thread's period, 5.3 ms. Short, so that the start delay
+    // and with it the latency can be short.
+    int bufferFrames = 256;
+    // What PulseAudio keeps queued for the device (0: SDL's own choice, one buffer). One buffer
+    // left holes of 2 to 10 ms in every run on a busy machine; 20 ms left none.
+    int serverQueueMs = 20;
+    // A voice starts this long after its call: a buffer, plus the few ms by which the server's
+    // requests wander, so that a voice is almost never moved later.
+    int startDelayMs = 10;
+};
+
 // The machine's tone generator: one SDL2 audio device (48 kHz, mono, float), opened once in the
 // background and kept running until Close, with a ToneMixer rendering into it. Sound blocks its
 // caller while its tone plays and fails silently; it does not retry a device that failed to open
 // nor follow one that goes away. Nothing is printed and no signal handler is installed.
 class ToneGenerator {
 public:
-    // Frames per device buffer: the audio thread's period (10.7 ms) and the server's queue.
-    static constexpr int kBufferFrames = 512;
-    // A voice starts this long after its call: a buffer and the lateness the audio thread
-    // shows on a busy machine, so that no voice has to be moved later.
-    static constexpr int kStartDelayMs = 15;
     // How much longer than its tone a call may be held by a device that has stopped.
     static constexpr int kStallBoundMs = 100;
 
-    // The defaults are the measured choice; benchmarks try others.
-    explicit ToneGenerator(int bufferFrames = kBufferFrames, int startDelayMs = kStartDelayMs);
+    ToneGenerator();
+    explicit ToneGenerator(const ToneDeviceOptions& options);
     ~ToneGenerator();
     ToneGenerator(const ToneGenerator&) = delete;
     ToneGenerator& operator=(const ToneGenerator&) = delete;
