@@ -67,6 +67,8 @@ struct ToneGenerator::State {
             else
                 SDL_PauseAudioDevice(opened, 0);
         }
+        // SDL keeps an error text per thread that sets one; this thread ends here.
+        SDL_TLSCleanup();
         {
             std::lock_guard lock(mutex);
             device = opened;
