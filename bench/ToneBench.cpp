@@ -1,0 +1,377 @@
+// Measures the tone generator through a PulseAudio server (PULSE_SERVER) with a null sink whose
+// monitor is recorded here, on the monotonic clock: device open time, call-to-sound latency, the
+// spacing of tones on air against the spacing of their calls, tone lengths, dropouts, and the CPU
+// that the idle running stream uses. Prints figures; never fails on a slow machine.
+//
+//   tone_bench [--frames N] [--queue MS] [--delay MS] [--tones N] [--hold S] [--idle S]
+//              [--source NAME] [--dump FILE]
+
+#include "output/ToneGenerator.h"
+#include "output/ToneMixer.h"
+
+#include <algorithm>
+#include <atomic>
+#include <chrono>
+#include <cmath>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <pulse/error.h>
+#include <pulse/simple.h>
+#include <spawn.h>
+#include <string>
+#include <sys/wait.h>
+#include <thread>
+#include <unistd.h>
+#include <vector>
+
+extern char** environ;
+
+namespace {
+
+using Clock = std::chrono::steady_clock;
+using kestrin::kSamplesPerMs;
+using kestrin::kToneSampleRate;
+
+double Ms(Clock::duration d)
+{
+    return std::chrono::duration<double, std::milli>(d).count();
+}
+
+double Percentile(std::vector<double> v, double p)
+{
+    if (v.empty())
+        return NAN;
+    std::sort(v.begin(), v.end());
+    const std::size_t i
+        = std::min(v.size() - 1, static_cast<std::size_t>(p * (v.size() - 1) + 0.5));
+    return v[i];
+}
+
+// Records the monitor in 2 ms reads and notes when each read returned: the earliest
+// (return time - recorded length) over the run maps sample positions to the monotonic clock.
+class Recorder {
+public:
+    explicit Recorder(const std::string& source)
+    {
+        const pa_sample_spec spec { PA_SAMPLE_S16LE, kToneSampleRate, 1 };
+        pa_buffer_attr attr {};
+        attr.maxlength = static_cast<uint32_t>(-1);
+        attr.fragsize = 2 * kSamplesPerMs * sizeof(int16_t);
+        int error = 0;
+        m_pa = pa_simple_new(nullptr, "kestrin-bench", PA_STREAM_RECORD, source.c_str(), "monitor",
+            &spec, nullptr, &attr, &error);
+        if (!m_pa) {
+            std::fprintf(stderr, "cannot record %s: %s\n", source.c_str(), pa_strerror(error));
+            return;
+        }
+        m_samples.reserve(static_cast<std::size_t>(kToneSampleRate) * 120);
+        m_thread = std::thread([this] { Run(); });
+    }
+    ~Recorder() { Stop(); }
+    bool Ok() const { return m_pa != nullptr; }
+
+    void WaitForData()
+    {
+        while (m_frames.load() == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    }
+
+    void Stop()
+    {
+        m_stop = true;
+        if (m_thread.joinable())
+            m_thread.join();
+        if (m_pa)
+            pa_simple_free(m_pa);
+        m_pa = nullptr;
+        FitClock();
+    }
+
+    // Forgets the reads so far for the clock mapping: before a playback stream asks for small
+    // blocks, the sink renders far ahead and its monitor delivers early.
+    void ResetClock() { m_resetClock = true; }
+
+    // How far the sink's clock runs off the monotonic clock, once stopped.
+    double RatePpm() const { return (m_nsPerSample * kToneSampleRate / 1e9 - 1.0) * 1e6; }
+
+    // Time of sample k on the monotonic clock, once stopped.
+    Clock::time_point TimeOf(std::int64_t k) const
+    {
+        return m_start + std::chrono::nanoseconds(std::llround(m_originNs + m_nsPerSample * k));
+    }
+    const std::vector<int16_t>& Samples() const { return m_samples; }
+    std::size_t Size() const { return static_cast<std::size_t>(m_frames.load()); }
+
+private:
+    void Run()
+    {
+        int16_t chunk[2 * kSamplesPerMs];
+        bool first = true;
+        while (!m_stop) {
+            int error = 0;
+            if (pa_simple_read(m_pa, chunk, sizeof chunk, &error) < 0)
+                return;
+            const auto now = Clock::now();
+            m_samples.insert(m_samples.end(), chunk, chunk + std::size(chunk));
+            const std::int64_t frames = static_cast<std::int64_t>(m_samples.size());
+            if (first)
+                m_start = now;
+            if (m_resetClock)
+                m_reads.clear();
+            m_reads.push_back({ static_cast<double>(frames),
+                std::chrono::duration<double, std::nano>(now - m_start).count() });
+            first = false;
+            m_resetClock = false;
+            m_frames = frames;
+        }
+    }
+
+    pa_simple* m_pa = nullptr;
+    std::thread m_thread;
+    std::atomic<bool> m_stop { false };
+    std::atomic<bool> m_resetClock { false };
+    std::atomic<std::int64_t> m_frames { 0 };
+    std::vector<int16_t> m_samples;
+    // The sink's clock may run a little off the monotonic one: fit the rate over the run, then
+    // take the earliest read (the least delayed) for the offset.
+    void FitClock()
+    {
+        const double n = static_cast<double>(m_reads.size());
+        if (n < 2)
+            return;
+        double sx = 0, sy = 0, sxx = 0, sxy = 0;
+        for (const auto& [x, y] : m_reads) {
+            sx += x;
+            sy += y;
+            sxx += x * x;
+            sxy += x * y;
+        }
+        m_nsPerSample = (n * sxy - sx * sy) / (n * sxx - sx * sx);
+        m_originNs = m_reads.front().second - m_nsPerSample * m_reads.front().first;
+        for (const auto& [x, y] : m_reads)
+            m_originNs = std::min(m_originNs, y - m_nsPerSample * x);
+    }
+
+    std::vector<std::pair<double, double>> m_reads; // frames read so far, ns since the first read
+    Clock::time_point m_start {};
+    double m_originNs = 0.0;
+    double m_nsPerSample = 1e9 / kToneSampleRate;
+};
+
+struct Tone {
+    std::int64_t first;
+    std::int64_t last;
+};
+
+// Tones are runs of non-zero samples; the sine is never 0 at the sample centres of these
+// frequencies, so a run of zeros inside a tone is a hole in the stream.
+std::vector<Tone> FindTones(const std::vector<int16_t>& s)
+{
+    constexpr int kMinGap = 8;
+    std::vector<Tone> tones;
+    std::int64_t zeros = kMinGap;
+    for (std::int64_t i = 0; i < static_cast<std::int64_t>(s.size()); ++i) {
+        if (s[i] == 0) {
+            ++zeros;
+            continue;
+        }
+        if (zeros >= kMinGap)
+            tones.push_back({ i, i });
+        tones.back().last = i;
+        zeros = 0;
+    }
+    return tones;
+}
+
+double CpuSeconds(clockid_t clock)
+{
+    timespec ts {};
+    clock_gettime(clock, &ts);
+    return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+int IdleCpu(const kestrin::ToneDeviceOptions& options, int seconds)
+{
+    kestrin::ToneGenerator generator(options);
+    generator.OpenAsync();
+    if (!generator.WaitUntilOpen()) {
+        std::printf("no device\n");
+        return 1;
+    }
+    const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
+    const auto t0 = Clock::now();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+    const double cpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+    const double wall = Ms(Clock::now() - t0) / 1000.0;
+    std::printf("idle stream CPU: %.2f %% of one core (%.0f ms in %.1f s)\n", 100.0 * cpu / wall,
+        cpu * 1000.0, wall);
+    return 0;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    kestrin::ToneDeviceOptions options;
+    int count = 300;
+    int idleSeconds = 10;
+    int holdSeconds = 20;
+    bool idleOnly = false;
+    std::string source = "rec.monitor";
+    std::string dump;
+    for (int i = 1; i + 1 < argc; i += 2) {
+        const std::string arg = argv[i];
+        if (arg == "--frames")
+            options.bufferFrames = std::stoi(argv[i + 1]);
+        else if (arg == "--delay")
+            options.startDelayMs = std::stoi(argv[i + 1]);
+        else if (arg == "--queue")
+            options.serverQueueMs = std::stoi(argv[i + 1]);
+        else if (arg == "--tones")
+            count = std::stoi(argv[i + 1]);
+        else if (arg == "--idle")
+            idleSeconds = std::stoi(argv[i + 1]);
+        else if (arg == "--idle-only")
+            idleOnly = std::stoi(argv[i + 1]) != 0;
+        else if (arg == "--hold")
+            holdSeconds = std::stoi(argv[i + 1]);
+        else if (arg == "--source")
+            source = argv[i + 1];
+        else if (arg == "--dump")
+            dump = argv[i + 1];
+    }
+    if (idleOnly)
+        return IdleCpu(options, idleSeconds);
+    std::printf("buffer %d frames, server queue %d ms, start delay %d ms, %d tones of 60 ms with "
+                "60 ms gaps\n",
+        options.bufferFrames, options.serverQueueMs, options.startDelayMs, count);
+
+    Recorder recorder(source);
+    if (!recorder.Ok())
+        return 1;
+    // A null sink with no reader renders ahead in large blocks: start only once data flows.
+    recorder.WaitForData();
+
+    kestrin::ToneGenerator generator(options);
+    const auto openStart = Clock::now();
+    generator.OpenAsync();
+    if (!generator.WaitUntilOpen()) {
+        std::printf("no device\n");
+        return 1;
+    }
+    const double openMs = Ms(Clock::now() - openStart);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    recorder.ResetClock();
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+
+    constexpr int kToneMs = 60;
+    constexpr int kPeriodMs = 120;
+    // As the program keys: a worker per element; the call is when the worker calls Sound.
+    std::vector<Clock::time_point> calls(count), starts(count);
+    std::vector<std::thread> workers;
+    const auto start = Clock::now();
+    for (int i = 0; i < count; ++i) {
+        std::this_thread::sleep_until(start + std::chrono::milliseconds(i * kPeriodMs));
+        starts[i] = Clock::now();
+        workers.emplace_back([&generator, &calls, i] {
+            calls[i] = Clock::now();
+            generator.Sound(800, kToneMs);
+        });
+    }
+    for (auto& w : workers)
+        w.join();
+    std::vector<double> threadStart;
+    for (int i = 0; i < count; ++i)
+        threadStart.push_back(Ms(calls[i] - starts[i]));
+    // Then one long tone: every hole in the stream shows in it.
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    const std::size_t holdFrom = recorder.Size();
+    if (holdSeconds > 0)
+        generator.Sound(1000, holdSeconds * 1000);
+    std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    generator.Close();
+    recorder.Stop();
+
+    std::vector<int16_t> sequence = recorder.Samples();
+    const std::vector<int16_t> hold(
+        sequence.begin() + static_cast<std::ptrdiff_t>(holdFrom), sequence.end());
+    sequence.resize(holdFrom);
+    const auto tones = FindTones(sequence);
+    std::vector<double> latency, spacing, lengthErr;
+    int holes = 0;
+    // Pair each call with the first tone starting after it.
+    std::size_t t = 0;
+    std::vector<std::int64_t> onsets(count, -1);
+    for (int i = 0; i < count; ++i) {
+        while (t < tones.size() && recorder.TimeOf(tones[t].first) < calls[i])
+            ++t;
+        if (t == tones.size())
+            break;
+        onsets[i] = tones[t].first;
+        const std::int64_t length = tones[t].last - tones[t].first + 1;
+        // The edges are below one step of 16 bits for about a sample at each end.
+        const double err = static_cast<double>(length - kToneMs * kSamplesPerMs) / kSamplesPerMs;
+        lengthErr.push_back(std::abs(err));
+        latency.push_back(Ms(recorder.TimeOf(tones[t].first) - calls[i]));
+        if (i > 0 && onsets[i - 1] >= 0) {
+            const double air = static_cast<double>(onsets[i] - onsets[i - 1]) / kSamplesPerMs;
+            spacing.push_back(std::abs(air - Ms(calls[i] - calls[i - 1])));
+        }
+        ++t;
+    }
+    holes = static_cast<int>(tones.size()) - count;
+    for (double e : lengthErr)
+        if (e > 1.0)
+            ++holes;
+    const double minLatency
+        = latency.empty() ? NAN : *std::min_element(latency.begin(), latency.end());
+    const double maxLatency
+        = latency.empty() ? NAN : *std::max_element(latency.begin(), latency.end());
+    std::printf("device open: %.1f ms\n", openMs);
+    std::printf("sink clock against the monotonic clock: %+.0f ppm\n", recorder.RatePpm());
+    std::printf("tones found: %zu of %d\n", tones.size(), count);
+    std::printf("call -> sound: min %.1f  median %.1f  p95 %.1f  max %.1f ms (spread %.1f)\n",
+        minLatency, Percentile(latency, 0.5), Percentile(latency, 0.95), maxLatency,
+        maxLatency - minLatency);
+    std::printf("spacing error: median %.2f  p95 %.2f  max %.2f ms\n", Percentile(spacing, 0.5),
+        Percentile(spacing, 0.95),
+        spacing.empty() ? NAN : *std::max_element(spacing.begin(), spacing.end()));
+    std::printf("length error: median %.3f  max %.3f ms\n", Percentile(lengthErr, 0.5),
+        lengthErr.empty() ? NAN : *std::max_element(lengthErr.begin(), lengthErr.end()));
+    std::printf("dropouts in the tones: %d\n", holes);
+    if (holdSeconds > 0) {
+        const auto parts = FindTones(hold);
+        double gapMs = 0.0;
+        for (std::size_t i = 1; i < parts.size(); ++i)
+            gapMs += static_cast<double>(parts[i].first - parts[i - 1].last - 1) / kSamplesPerMs;
+        std::printf("dropouts in %d s of one tone: %zu (%.1f ms of silence)\n", holdSeconds,
+            parts.empty() ? 0 : parts.size() - 1, gapMs);
+    }
+    if (!dump.empty()) {
+        if (FILE* f = std::fopen(dump.c_str(), "w")) {
+            for (std::size_t i = 0; i < latency.size(); ++i)
+                std::fprintf(f, "%zu %.3f\n", i, latency[i]);
+            std::fclose(f);
+        }
+    }
+    std::printf("worker start (not in the figures above): median %.2f  p95 %.2f  max %.2f ms\n",
+        Percentile(threadStart, 0.5), Percentile(threadStart, 0.95), Percentile(threadStart, 1.0));
+    std::fflush(stdout);
+
+    // The idle stream's CPU, in a process of its own so the recorder does not count.
+    const std::string self = "/proc/self/exe";
+    const std::string f = std::to_string(options.bufferFrames),
+                      d = std::to_string(options.startDelayMs),
+                      q = std::to_string(options.serverQueueMs), s = std::to_string(idleSeconds);
+    const char* args[] = { self.c_str(), "--frames", f.c_str(), "--delay", d.c_str(), "--queue",
+        q.c_str(), "--idle", s.c_str(), "--idle-only", "1", nullptr };
+    // A reader on the monitor keeps the sink asking in small blocks, as a sound card would.
+    Recorder reader(source);
+    pid_t pid = 0;
+    if (idleSeconds > 0
+        && posix_spawn(&pid, self.c_str(), nullptr, nullptr, const_cast<char**>(args), environ)
+            == 0)
+        waitpid(pid, nullptr, 0);
+    return 0;
+}

@@ -1,0 +1,67 @@
+#pragma once
+
+#include "output/Platform.h"
+
+#include <memory>
+#include <thread>
+
+namespace kestrin {
+
+// How the tone generator meets the device. The defaults are the measured choice (BENCHMARKS.md);
+// the benchmark tries others.
+struct ToneDeviceOptions {
+    // Frames per device buffer: the audio thread's period, 5.3 ms. Short, so that the start delay
+    // and with it the latency can be short.
+    int bufferFrames = 256;
+    // What PulseAudio keeps queued for the device (0: SDL's own choice, one buffer). One buffer
+    // left holes of 2 to 10 ms in every run on a busy machine; 20 ms left none.
+    int serverQueueMs = 20;
+    // A voice starts this long after its call: a buffer, plus the few ms by which the server's
+    // requests wander, so that a voice is almost never moved later.
+    int startDelayMs = 10;
+};
+
+// The machine's tone generator: one SDL2 audio device (48 kHz, mono, float), opened once in the
+// background and kept running until Close, with a ToneMixer rendering into it. Sound blocks its
+// caller while its tone plays and fails silently; it does not retry a device that failed to open
+// nor follow one that goes away. Nothing is printed and no signal handler is installed.
+class ToneGenerator {
+public:
+    // How much longer than its tone a call may be held by a device that has stopped.
+    static constexpr int kStallBoundMs = 100;
+
+    ToneGenerator();
+    explicit ToneGenerator(const ToneDeviceOptions& options);
+    ~ToneGenerator();
+    ToneGenerator(const ToneGenerator&) = delete;
+    ToneGenerator& operator=(const ToneGenerator&) = delete;
+
+    // Starts opening the device on a thread of its own and returns at once; only the first call
+    // does anything. Until the device runs, and for good when it cannot be opened, calls are
+    // silent and return at once.
+    void OpenAsync();
+
+    // Blocks until the open started by OpenAsync is over; true when the device runs. False at
+    // once when OpenAsync was never called or after Close.
+    bool WaitUntilOpen();
+
+    // Stops the device; calls still sounding return, later ones are silent. Waits for an open
+    // still in progress. Idempotent; the destructor calls it.
+    void Close();
+
+    // Sounds frequencyHz for durationMs, starting a fixed delay from now; returns once the tone
+    // has been handed to the device and not before durationMs have passed. Thread-safe. Silent
+    // for a frequency that cannot be rendered, 0 or less, or 24000 Hz and above.
+    void Sound(int frequencyHz, int durationMs);
+
+    // A ToneFunction calling Sound that stays safe, and silent, after this generator is gone:
+    // detached workers may still call it while the program exits.
+    ToneFunction AsToneFunction();
+
+private:
+    struct State;
+    std::shared_ptr<State> m_state;
+    std::thread m_opener;
+};
+
+} // namespace kestrin

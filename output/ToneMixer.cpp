@@ -1,0 +1,238 @@
+#include "output/ToneMixer.h"
+
+#include <algorithm>
+#include <climits>
+#include <cmath>
+#include <ctime>
+#include <linux/futex.h>
+#include <numbers>
+#include <sys/syscall.h>
+#include <unistd.h>
+
+namespace kestrin {
+
+namespace {
+
+constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+constexpr std::uint64_t kStateMask = 3;
+
+static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t)
+        && std::atomic<std::uint32_t>::is_always_lock_free,
+    "the render count doubles as a futex word");
+
+std::int64_t SampleTimeNs(std::int64_t sample)
+{
+    return sample * kNsPerSecond / kToneSampleRate;
+}
+
+std::int64_t SinceEpochNs(ToneMixer::Clock::time_point t)
+{
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
+}
+
+// The sine of a whole-hertz tone at the middle of its sample n: the phase is reduced in
+// integers, so a long tone keeps its exact pitch, and half a sample in, no sample of the edges
+// is 0.
+float Sine(int frequencyHz, std::int64_t n)
+{
+    const std::int64_t phase = (frequencyHz * (2 * n + 1)) % (2 * kToneSampleRate);
+    return static_cast<float>(
+        std::sin(std::numbers::pi * static_cast<double>(phase) / kToneSampleRate));
+}
+
+// Sleeps while *word still holds expected, at most for timeout; wakes early without harm.
+void FutexWait(
+    std::atomic<std::uint32_t>& word, std::uint32_t expected, std::chrono::nanoseconds timeout)
+{
+    timespec ts {};
+    ts.tv_sec = static_cast<time_t>(timeout.count() / kNsPerSecond);
+    ts.tv_nsec = static_cast<long>(timeout.count() % kNsPerSecond);
+    (void)syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAIT_PRIVATE, expected,
+        &ts, nullptr, 0); // a timeout, a signal or a changed word: all re-checked
+}
+
+} // namespace
+
+ToneMixer::ToneMixer(int startDelayMs)
+    : m_startDelay(std::chrono::milliseconds(std::max(startDelayMs, 0)))
+{ }
+
+float ToneMixer::Envelope(std::int64_t n, std::int64_t length)
+{
+    if (n < 0 || n >= length)
+        return 0.0f;
+    const std::int64_t ramp = std::min<std::int64_t>(kRampSamples, length / 2);
+    const std::int64_t fromEdge = std::min(n, length - 1 - n);
+    if (fromEdge >= ramp)
+        return 1.0f;
+    const double x = (static_cast<double>(fromEdge) + 0.5) / static_cast<double>(ramp);
+    return static_cast<float>(0.5 * (1.0 - std::cos(std::numbers::pi * x)));
+}
+
+ToneMixer::Voice ToneMixer::Add(int frequencyHz, int durationMs, std::int64_t startSample)
+{
+    if (m_stopped.load() || frequencyHz <= 0 || frequencyHz >= kToneSampleRate / 2
+        || durationMs <= 0)
+        return {};
+    const std::int64_t length = std::int64_t { durationMs } * kSamplesPerMs;
+    for (int i = 0; i < kMaxVoices; ++i) {
+        Slot& slot = m_slots[i];
+        std::uint64_t tag = slot.tag.load(std::memory_order_relaxed);
+        if ((tag & kStateMask) != kFree)
+            continue;
+        const std::uint64_t id = m_nextId.fetch_add(1);
+        if (!slot.tag.compare_exchange_strong(tag, Tag(id, kClaimed), std::memory_order_acquire))
+            continue;
+        // A voice must never lose its head to a buffer already begun; Render moves one that
+        // still does, when a buffer begins between here and the hand-over.
+        const std::int64_t start = std::max(startSample, m_claimedTo.load());
+        slot.frequencyHz = frequencyHz;
+        slot.start = start;
+        slot.length = length;
+        slot.tag.store(Tag(id, kQueued), std::memory_order_release);
+        return { id, i, start, start + length };
+    }
+    return {};
+}
+
+ToneMixer::Voice ToneMixer::AddAfterDelay(
+    int frequencyHz, int durationMs, Clock::time_point callTime)
+{
+    std::int64_t start = m_claimedTo.load();
+    if (m_hasClock.load(std::memory_order_acquire)) {
+        const std::int64_t sinceBaseNs = SinceEpochNs(callTime + m_startDelay)
+            - m_clockBaseNs.load(std::memory_order_relaxed)
+            - m_clockOffsetNs.load(std::memory_order_relaxed);
+        start = std::llround(
+            static_cast<double>(sinceBaseNs) * kToneSampleRate / static_cast<double>(kNsPerSecond));
+    }
+    return Add(frequencyHz, durationMs, start);
+}
+
+bool ToneMixer::Finished(const Voice& voice) const
+{
+    // Ids only grow: a slot holding a later voice was freed by this one first.
+    const std::uint64_t tag = m_slots[voice.slot].tag.load(std::memory_order_acquire);
+    const std::uint64_t id = tag >> kStateBits;
+    return id > voice.id || (id == voice.id && (tag & kStateMask) == kFree);
+}
+
+bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
+{
+    if (voice.Empty())
+        return true;
+    bool finished = false;
+    m_waiters.fetch_add(1);
+    for (;;) {
+        // Read before the check: a buffer finished after it changes the word and so ends the
+        // sleep at once.
+        const std::uint32_t seen = m_renderCount.load();
+        if (m_stopped.load() || (finished = Finished(voice)))
+            break;
+        const auto now = Clock::now();
+        if (now >= deadline)
+            break;
+        FutexWait(m_renderCount, seen, deadline - now);
+    }
+    m_waiters.fetch_sub(1);
+    if (finished)
+        return true;
+    // Given up on: a voice not begun is dropped so that a device that comes back later does not
+    // sound it late; one already sounding plays out rather than stop with a click.
+    std::uint64_t queued = Tag(voice.id, kQueued);
+    if (m_slots[voice.slot].tag.compare_exchange_strong(
+            queued, Tag(voice.id, kFree), std::memory_order_acq_rel))
+        return false;
+    return Finished(voice) && !m_stopped.load();
+}
+
+void ToneMixer::UpdateClock(Clock::time_point now, std::int64_t from)
+{
+    const std::int64_t nowNs = SinceEpochNs(now);
+    if (m_offsetCount == 0)
+        m_clockBaseNs.store(nowNs, std::memory_order_relaxed);
+    m_offsetsNs[m_offsetNext]
+        = nowNs - m_clockBaseNs.load(std::memory_order_relaxed) - SampleTimeNs(from);
+    m_offsetNext = (m_offsetNext + 1) % kClockWindow;
+    m_offsetCount = std::min(m_offsetCount + 1, kClockWindow);
+    // The median of recent buffers: one that came late, or several asked for at once to refill
+    // the server, must not move the latency of the voices placed after it.
+    std::array<std::int64_t, kClockWindow> offsets = m_offsetsNs;
+    const auto middle = offsets.begin() + m_offsetCount / 2;
+    std::nth_element(offsets.begin(), middle, offsets.begin() + m_offsetCount);
+    m_clockOffsetNs.store(*middle, std::memory_order_relaxed);
+    m_hasClock.store(true, std::memory_order_release);
+}
+
+void ToneMixer::Render(float* out, int frames, Clock::time_point now)
+{
+    if (frames <= 0)
+        return;
+    const std::int64_t from = m_claimedTo.load();
+    const std::int64_t to = from + frames;
+    m_claimedTo.store(to);
+    UpdateClock(now, from);
+
+    if (m_stopped.load()) {
+        for (int v = 0; v < m_mixingCount; ++v)
+            m_slots[m_mixing[v].slot].tag.store(
+                Tag(m_mixing[v].id, kFree), std::memory_order_release);
+        m_mixingCount = 0;
+    } else {
+        for (int i = 0; i < kMaxVoices && m_mixingCount < kMaxVoices; ++i) {
+            Slot& slot = m_slots[i];
+            std::uint64_t tag = slot.tag.load(std::memory_order_relaxed);
+            if ((tag & kStateMask) != kQueued
+                || !slot.tag.compare_exchange_strong(
+                    tag, Tag(tag >> kStateBits, kTaken), std::memory_order_acq_rel))
+                continue;
+            m_mixing[m_mixingCount++] = { i, tag >> kStateBits, slot.frequencyHz,
+                std::max(slot.start, from), slot.length };
+        }
+    }
+
+    for (int i = 0; i < frames; ++i) {
+        const std::int64_t sample = from + i;
+        float sum = 0.0f;
+        float peak = 0.0f; // the most the voices could reach here, whatever their phases
+        for (int v = 0; v < m_mixingCount; ++v) {
+            const Mixing& voice = m_mixing[v];
+            const std::int64_t n = sample - voice.start;
+            const float gain = kVoiceAmplitude * Envelope(n, voice.length);
+            if (gain == 0.0f)
+                continue;
+            sum += gain * Sine(voice.frequencyHz, n);
+            peak += gain;
+        }
+        // The gain follows the voices' smooth envelopes, so limiting adds no click.
+        out[i] = peak > 1.0f ? sum / peak : sum;
+    }
+
+    for (int v = 0; v < m_mixingCount;) {
+        const Mixing& voice = m_mixing[v];
+        if (voice.start + voice.length > to) {
+            ++v;
+            continue;
+        }
+        m_slots[voice.slot].tag.store(Tag(voice.id, kFree), std::memory_order_release);
+        m_mixing[v] = m_mixing[--m_mixingCount];
+    }
+    m_renderedTo.store(to, std::memory_order_release);
+    WakeWaiters();
+}
+
+void ToneMixer::WakeWaiters()
+{
+    m_renderCount.fetch_add(1);
+    if (m_waiters.load() > 0)
+        (void)syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&m_renderCount),
+            FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0); // nobody left to wake is fine
+}
+
+void ToneMixer::Stop()
+{
+    m_stopped.store(true);
+    WakeWaiters();
+}
+
+} // namespace kestrin

@@ -1,0 +1,276 @@
+#include "output/ToneMixer.h"
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <gtest/gtest.h>
+#include <numbers>
+#include <thread>
+#include <vector>
+
+namespace kestrin {
+namespace {
+
+using Clock = ToneMixer::Clock;
+using std::chrono::milliseconds;
+using std::chrono::nanoseconds;
+
+constexpr int kBuffer = 512;
+const Clock::time_point kT0 = Clock::time_point {} + std::chrono::hours(1);
+
+// The time at which the device asks for the buffer starting at sample, on a steady stream.
+Clock::time_point OnTime(std::int64_t sample)
+{
+    return kT0 + nanoseconds(sample * 1'000'000'000 / kToneSampleRate);
+}
+
+// Renders samples [Position(), Position() + count) in device-sized buffers, on time.
+std::vector<float> RenderSamples(ToneMixer& mixer, std::int64_t count)
+{
+    std::vector<float> out(static_cast<std::size_t>(count));
+    for (std::int64_t done = 0; done < count; done += kBuffer) {
+        const int frames = static_cast<int>(std::min<std::int64_t>(kBuffer, count - done));
+        mixer.Render(out.data() + done, frames, OnTime(mixer.Position()));
+    }
+    return out;
+}
+
+struct Span {
+    std::int64_t first = -1;
+    std::int64_t last = -1;
+};
+
+Span NonZero(const std::vector<float>& s)
+{
+    Span span;
+    for (std::int64_t i = 0; i < static_cast<std::int64_t>(s.size()); ++i) {
+        if (s[i] != 0.0f) {
+            if (span.first < 0)
+                span.first = i;
+            span.last = i;
+        }
+    }
+    return span;
+}
+
+float Peak(const std::vector<float>& s)
+{
+    float peak = 0.0f;
+    for (float x : s)
+        peak = std::max(peak, std::abs(x));
+    return peak;
+}
+
+TEST(ToneMixer, VoiceHasExactlyFortyEightSamplesPerMillisecond)
+{
+    for (const int durationMs : { 1, 48, 60, 144, 180, 1200 }) {
+        ToneMixer mixer(15);
+        const auto voice = mixer.Add(800, durationMs, 100);
+        EXPECT_EQ(voice.end - voice.start, durationMs * 48);
+        const auto out = RenderSamples(mixer, 100 + durationMs * 48 + 1000);
+        const Span span = NonZero(out);
+        EXPECT_EQ(span.first, 100) << durationMs;
+        EXPECT_EQ(span.last - span.first + 1, durationMs * 48) << durationMs;
+    }
+}
+
+TEST(ToneMixer, SoundsTheAskedFrequency)
+{
+    for (const int frequencyHz : { 400, 800, 1000, 2000 }) {
+        ToneMixer mixer(15);
+        (void)mixer.Add(frequencyHz, 1200, 0);
+        const auto out = RenderSamples(mixer, 1200 * 48);
+        int crossings = 0;
+        for (std::size_t i = 1; i < out.size(); ++i)
+            crossings += (out[i - 1] < 0.0f) != (out[i] < 0.0f);
+        // Two a cycle: 1.2 s of f hertz.
+        EXPECT_NEAR(crossings, 2.4 * frequencyHz, 1.0) << frequencyHz;
+    }
+}
+
+// Energy of the samples within maxOffHz of frequencyHz, against all of it (Parseval over a
+// zero-padded one-second transform, so bins are 1 Hz apart).
+double EnergyAwayFromToneDb(const std::vector<float>& x, int frequencyHz, int maxOffHz)
+{
+    double total = 0.0;
+    for (float v : x)
+        total += double { v } * v;
+    double near = 0.0;
+    for (int k = frequencyHz - maxOffHz; k <= frequencyHz + maxOffHz; ++k) {
+        std::complex<double> bin;
+        for (std::size_t n = 0; n < x.size(); ++n)
+            bin += double { x[n] }
+                * std::polar(1.0, -2.0 * std::numbers::pi * k * double(n) / kToneSampleRate);
+        near += 2.0 * std::norm(bin) / kToneSampleRate;
+    }
+    return 10.0 * std::log10((total - near) / near);
+}
+
+TEST(ToneMixer, KeyingAddsLittleEnergyAwayFromTheTone)
+{
+    for (const int durationMs : { 60, 180 }) {
+        ToneMixer mixer(15);
+        (void)mixer.Add(800, durationMs, 0);
+        const auto out = RenderSamples(mixer, durationMs * 48);
+        EXPECT_LT(EnergyAwayFromToneDb(out, 800, 200), -40.0) << durationMs;
+    }
+}
+
+TEST(ToneMixer, RiseAndFallAreSmoothSymmetricAndInsideTheTone)
+{
+    const struct {
+        int durationMs;
+        double minRiseMs, maxRiseMs; // 10 to 90 %
+    } cases[] = { { 60, 2.0, 6.0 }, { 1200, 2.0, 6.0 }, { 4, 0.9, 1.5 }, { 1, 0.2, 0.4 } };
+    for (const auto& c : cases) {
+        const std::int64_t length = c.durationMs * 48;
+        std::int64_t at10 = -1, at90 = -1;
+        for (std::int64_t n = 0; n < length; ++n) {
+            const float w = ToneMixer::Envelope(n, length);
+            EXPECT_GT(w, 0.0f);
+            EXPECT_LE(w, 1.0f);
+            EXPECT_EQ(w, ToneMixer::Envelope(length - 1 - n, length));
+            if (n > 0 && n < length / 2) {
+                EXPECT_GE(w, ToneMixer::Envelope(n - 1, length));
+            }
+            if (at10 < 0 && w >= 0.1f)
+                at10 = n;
+            if (at90 < 0 && w >= 0.9f)
+                at90 = n;
+        }
+        EXPECT_EQ(ToneMixer::Envelope(-1, length), 0.0f);
+        EXPECT_EQ(ToneMixer::Envelope(length, length), 0.0f);
+        EXPECT_NEAR(ToneMixer::Envelope(length / 2, length), 1.0f, 0.01f);
+        const double riseMs = double(at90 - at10) / 48.0;
+        EXPECT_GE(riseMs, c.minRiseMs) << c.durationMs;
+        EXPECT_LE(riseMs, c.maxRiseMs) << c.durationMs;
+    }
+}
+
+TEST(ToneMixer, OverlappingVoicesAddButNeverClip)
+{
+    ToneMixer mixer(15);
+    // In phase, the worst case: eight voices of 0.5 would reach 4.
+    for (int i = 0; i < 8; ++i)
+        (void)mixer.Add(1000, 100, 0);
+    (void)mixer.Add(400, 100, 2000);
+    (void)mixer.Add(2000, 100, 2500);
+    const auto out = RenderSamples(mixer, 100 * 48 + 3000);
+    EXPECT_LE(Peak(out), 1.0f);
+    EXPECT_GT(Peak(out), 0.99f);
+
+    ToneMixer two(15);
+    (void)two.Add(800, 60, 0);
+    (void)two.Add(1000, 60, 0);
+    const auto sum = RenderSamples(two, 60 * 48);
+    EXPECT_GT(Peak(sum), 1.5f * ToneMixer::kVoiceAmplitude);
+    EXPECT_LE(Peak(sum), 1.0f);
+}
+
+TEST(ToneMixer, VoiceStartsTheDelayAfterItsCallOnTheSampleClock)
+{
+    ToneMixer mixer(15);
+    std::vector<float> scratch(kBuffer);
+    mixer.Render(scratch.data(), kBuffer, OnTime(0));
+    // 3 ms after the first buffer was asked for, 15 ms of delay: sample 18 x 48.
+    const auto voice = mixer.AddAfterDelay(800, 60, OnTime(0) + milliseconds(3));
+    EXPECT_EQ(voice.start, 18 * 48);
+    const auto out = RenderSamples(mixer, 4000);
+    EXPECT_EQ(NonZero(out).first + kBuffer, 18 * 48);
+}
+
+TEST(ToneMixer, OneLateOrEarlyBufferDoesNotMoveTheClock)
+{
+    ToneMixer mixer(15);
+    std::vector<float> scratch(kBuffer);
+    for (int i = 0; i < 10; ++i)
+        mixer.Render(scratch.data(), kBuffer, OnTime(mixer.Position()));
+    const auto callTime = OnTime(mixer.Position()) + milliseconds(10);
+    const std::int64_t expected = mixer.Position() + 25 * 48;
+    // Asked for 4 ms late, then the next at once to refill.
+    mixer.Render(scratch.data(), kBuffer, OnTime(mixer.Position()) + milliseconds(4));
+    mixer.Render(scratch.data(), kBuffer, OnTime(mixer.Position() - kBuffer) + milliseconds(4));
+    EXPECT_EQ(mixer.AddAfterDelay(800, 60, callTime).start, expected);
+}
+
+TEST(ToneMixer, VoiceNeverLosesItsHeadToABufferAlreadyBegun)
+{
+    ToneMixer mixer(0);
+    std::vector<float> scratch(kBuffer);
+    mixer.Render(scratch.data(), kBuffer, OnTime(0));
+    EXPECT_EQ(mixer.AddAfterDelay(800, 10, OnTime(0)).start, kBuffer);
+    EXPECT_EQ(mixer.Add(800, 10, 5).start, kBuffer);
+    ToneMixer unclocked(15);
+    EXPECT_EQ(unclocked.AddAfterDelay(800, 10, kT0).start, 0);
+}
+
+TEST(ToneMixer, FrequencyOrDurationItCannotRenderIsSilent)
+{
+    const struct {
+        int frequencyHz, durationMs;
+    } cases[] = { { 0, 60 }, { -800, 60 }, { 24000, 60 }, { 30000, 60 }, { 800, 0 }, { 800, -60 } };
+    for (const auto& c : cases) {
+        ToneMixer mixer(15);
+        EXPECT_TRUE(mixer.Add(c.frequencyHz, c.durationMs, 0).Empty());
+        EXPECT_EQ(Peak(RenderSamples(mixer, 4000)), 0.0f) << c.frequencyHz;
+    }
+    ToneMixer highest(15);
+    EXPECT_FALSE(highest.Add(23999, 60, 0).Empty());
+}
+
+TEST(ToneMixer, VoiceBeyondTheTableIsSilent)
+{
+    ToneMixer mixer(15);
+    for (int i = 0; i < ToneMixer::kMaxVoices; ++i)
+        EXPECT_FALSE(mixer.Add(800, 60, 0).Empty());
+    EXPECT_TRUE(mixer.Add(800, 60, 0).Empty());
+    (void)RenderSamples(mixer, 60 * 48);
+    EXPECT_FALSE(mixer.Add(800, 60, 0).Empty());
+}
+
+TEST(ToneMixer, GivingUpOnAVoiceNotBegunDropsIt)
+{
+    ToneMixer mixer(15);
+    const auto voice = mixer.Add(800, 60, 0);
+    EXPECT_FALSE(mixer.WaitRendered(voice, Clock::now()));
+    EXPECT_EQ(Peak(RenderSamples(mixer, 4000)), 0.0f);
+}
+
+TEST(ToneMixer, VoiceAlreadySoundingPlaysOutWhenGivenUp)
+{
+    ToneMixer mixer(15);
+    const auto voice = mixer.Add(800, 60, 0);
+    (void)RenderSamples(mixer, kBuffer);
+    EXPECT_FALSE(mixer.WaitRendered(voice, Clock::now()));
+    EXPECT_EQ(NonZero(RenderSamples(mixer, 60 * 48)).last + 1, 60 * 48 - kBuffer);
+}
+
+// Real threads: runs under ThreadSanitizer. The waiter can only return through the render.
+TEST(ToneMixerThreads, WaiterReturnsOnceItsVoiceIsRendered)
+{
+    ToneMixer mixer(15);
+    const auto voice = mixer.Add(800, 60, 0);
+    bool rendered = false;
+    std::thread waiter(
+        [&] { rendered = mixer.WaitRendered(voice, Clock::now() + std::chrono::hours(1)); });
+    (void)RenderSamples(mixer, 60 * 48);
+    waiter.join();
+    EXPECT_TRUE(rendered);
+}
+
+TEST(ToneMixerThreads, StopReleasesWaitersAndSilencesTheRest)
+{
+    ToneMixer mixer(15);
+    const auto voice = mixer.Add(800, 60, 0);
+    bool rendered = true;
+    std::thread waiter(
+        [&] { rendered = mixer.WaitRendered(voice, Clock::now() + std::chrono::hours(1)); });
+    mixer.Stop();
+    waiter.join();
+    EXPECT_FALSE(rendered);
+    EXPECT_TRUE(mixer.Add(800, 60, 0).Empty());
+    EXPECT_EQ(Peak(RenderSamples(mixer, 4000)), 0.0f);
+}
+
+} // namespace
+} // namespace kestrin
