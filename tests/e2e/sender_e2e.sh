@@ -1,0 +1,63 @@
+#!/usr/bin/env bash
+# The whole program on a real X server and sound server: starts kestrin with fresh settings,
+# presses Enter (the focus is on "Go !", so the initial sentence is sent), records the sound, and
+# checks that it decodes back to that sentence at 800 Hz with 60 ms dots and 180 ms dashes; then
+# presses Escape and checks that the program ends with status 0, printed nothing, and saved the
+# four default lines.
+#   sender_e2e.sh PATH/TO/kestrin PATH/TO/morse_listen
+set -euo pipefail
+kestrin=$1 listen=$2
+root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=../../scripts/lib/xvfb.sh
+. "$root/scripts/lib/xvfb.sh"
+# shellcheck source=../../scripts/lib/pulse.sh
+. "$root/scripts/lib/pulse.sh"
+
+work=$(mktemp -d /tmp/kestrin-e2e.XXXXXX)
+pid=""
+Cleanup()
+{
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    PulseStop
+    XStop
+    rm -rf "$work"
+}
+trap Cleanup EXIT
+Fail() { echo "FAIL: $*" >&2; exit 1; }
+
+XStart
+PulseStart
+RecordStart "$work/sound.wav"
+mkdir -m 700 "$work/runtime"
+env -u SDL_AUDIODRIVER -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" \
+    XDG_RUNTIME_DIR="$work/runtime" "$kestrin" >"$work/stdout" 2>"$work/stderr" &
+pid=$!
+wid=$(XWaitWindow Kestrin 20) || Fail "no window named Kestrin"
+xdotool windowfocus --sync "$wid"
+xdotool key Return
+# The sentence takes 25.98 s at speed 20; then a margin for the last tone to reach the recorder.
+sleep 27
+xdotool key Escape
+for _ in $(seq 100); do
+    kill -0 "$pid" 2>/dev/null || break
+    sleep 0.1
+done
+kill -0 "$pid" 2>/dev/null && Fail "still running 10 s after Escape"
+status=0
+wait "$pid" || status=$?
+pid=""
+RecordStop
+
+heard=$("$listen" "$work/sound.wav" 60)
+echo "$heard"
+[ "$status" -eq 0 ] || Fail "exit status $status"
+[ ! -s "$work/stderr" ] || Fail "printed on stderr: $(cat "$work/stderr")"
+printf '[parms]\nTone=800\nSpeed=20\nGap=1\n' | cmp -s - "$work/config/kestrin.INI" ||
+    Fail "settings file: $(cat "$work/config/kestrin.INI" 2>&1)"
+grep -qx 'text: TYPE YOUR TEXT TO SEND HERE AND CLICK THE GO! BUTTON.' <<<"$heard" ||
+    Fail "decoded the wrong text"
+# Every pitch within 1 % of 800 Hz, every dot 60 ms and every dash 180 ms within 1 ms.
+awk '/^pitch:/ { if ($2 < 792 || $3 > 808) exit 1 }
+     /^dots:/ { if ($3 < 59 || $4 > 61) exit 1 }
+     /^dashes:/ { if ($3 < 179 || $4 > 181) exit 1 }' <<<"$heard" || Fail "pitch or lengths off"
+echo "PASS"
