@@ -1,5 +1,5 @@
-// Listens to a recording of a send and prints what it heard: the text the tones decode to, and
-// the range of their pitches and of dot and dash lengths. Used by sender_e2e.sh.
+// Listens to a recording of a send and prints what it heard: the text the tones decode to, holes
+// in the stream, and the range of the pitches and of dot and dash lengths. Used by sender_e2e.sh.
 //   morse_listen FILE.wav DOT_MS
 // Spacing is read at gap 1: within a character one dot of silence, between characters two,
 // between words seven.
@@ -8,9 +8,11 @@
 #include "tests/e2e/RecordedTones.h"
 
 #include <algorithm>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -44,12 +46,31 @@ int main(int argc, char** argv)
         return 2;
     }
     const double dotMs = std::atof(argv[2]);
-    const auto tones = kestrin::test::FindTones(kestrin::test::ReadWav(argv[1]));
+    // A hole in the stream (a dropout) splits a tone in two. The send's own silences are never
+    // much shorter than a dot; a shorter one is a hole, and the pieces around it are one tone.
+    // Holes are counted, and the length of a tone with a hole in it says nothing of keying, so it
+    // is left out of the ranges.
+    const auto isSpacing = [dotMs](double silenceMs) { return silenceMs >= dotMs / 2; };
+    struct Tone {
+        kestrin::test::HeardTone heard;
+        bool holed = false;
+    };
+    std::vector<Tone> tones;
+    int holes = 0;
+    for (const auto& piece : kestrin::test::FindTones(kestrin::test::ReadWav(argv[1]))) {
+        if (!tones.empty() && !isSpacing(piece.StartMs() - tones.back().heard.EndMs())) {
+            ++holes;
+            tones.back().heard.last = piece.last;
+            tones.back().holed = true;
+            continue;
+        }
+        tones.push_back({ piece });
+    }
     Range pitch, dots, dashes;
     std::string text, pattern;
     for (std::size_t i = 0; i < tones.size(); ++i) {
         if (i > 0) {
-            const double silenceMs = tones[i].StartMs() - tones[i - 1].EndMs();
+            const double silenceMs = tones[i].heard.StartMs() - tones[i - 1].heard.EndMs();
             if (silenceMs > 1.5 * dotMs) {
                 text += CharacterOf(pattern);
                 pattern.clear();
@@ -57,14 +78,16 @@ int main(int argc, char** argv)
             if (silenceMs > 4.5 * dotMs)
                 text += ' ';
         }
-        const double lengthMs = tones[i].LengthMs();
-        (lengthMs < 2 * dotMs ? dots : dashes).Add(lengthMs);
+        const double lengthMs = tones[i].heard.LengthMs();
+        if (!tones[i].holed)
+            (lengthMs < 2 * dotMs ? dots : dashes).Add(lengthMs);
         pattern += lengthMs < 2 * dotMs ? '.' : '-';
-        pitch.Add(tones[i].FrequencyHz());
+        pitch.Add(tones[i].heard.FrequencyHz());
     }
     if (!pattern.empty())
         text += CharacterOf(pattern);
     std::printf("tones: %zu\n", tones.size());
+    std::printf("holes: %d\n", holes);
     std::printf("text: %s\n", text.c_str());
     std::printf("pitch: %.1f %.1f\n", pitch.min, pitch.max);
     std::printf("dots: %d %.3f %.3f\n", dots.count, dots.min, dots.max);
