@@ -53,15 +53,7 @@ struct ToneGenerator::State {
             SDL_AudioSpec have {};
             // No changes allowed: SDL converts for a device that differs, so the mixer always
             // renders 48 kHz mono float in buffers of the size asked for.
-            const bool setQueue = options.serverQueueMs > 0 && !getenv(kPulseQueueVariable);
-            // SDL asks PulseAudio for one buffer of queue; libpulse reads this variable when the
-            // stream connects, during the open, and takes it as the queue to keep. The user's own
-            // setting wins.
-            if (setQueue)
-                setenv(kPulseQueueVariable, std::to_string(options.serverQueueMs).c_str(), 0);
             opened = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-            if (setQueue)
-                unsetenv(kPulseQueueVariable);
             if (opened == 0)
                 SDL_QuitSubSystem(SDL_INIT_AUDIO);
             else
@@ -145,6 +137,12 @@ void ToneGenerator::OpenAsync()
             return;
         m_state->phase = State::Phase::Opening;
     }
+    // SDL asks PulseAudio for one buffer of queue; libpulse reads this variable when the stream
+    // connects and takes it as the queue to keep. Set here, before the opener thread starts and
+    // while the caller (start-up code) runs alone, because changing the environment while other
+    // threads read it is unsafe. The user's own setting wins.
+    if (m_state->options.serverQueueMs > 0)
+        setenv(kPulseQueueVariable, std::to_string(m_state->options.serverQueueMs).c_str(), 0);
     try {
         m_opener = std::thread([state = m_state] { state->Open(); });
     } catch (const std::system_error&) {

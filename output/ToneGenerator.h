@@ -38,7 +38,8 @@ public:
 
     // Starts opening the device on a thread of its own and returns at once; only the first call
     // does anything. Until the device runs, and for good when it cannot be opened, calls are
-    // silent and return at once.
+    // silent and return at once. Call it before other threads start: it sets the sound server's
+    // queue length in the environment.
     void OpenAsync();
 
     // Blocks until the open started by OpenAsync is over; true when the device runs. False at
