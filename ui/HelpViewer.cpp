@@ -16,9 +16,12 @@ QString HelpViewer::FindHelpFile(const QString& executablePath)
 {
     const QFileInfo exe(executablePath);
     const QString name = exe.completeBaseName() + QStringLiteral(".html");
+    const QDir share(exe.absolutePath() + QStringLiteral("/../share/kestrin"));
+    // The installed help keeps its name when the program is started under another one.
     const QString candidates[] = {
         exe.dir().filePath(name),
-        QDir(exe.absolutePath() + QStringLiteral("/../share/kestrin")).filePath(name),
+        share.filePath(name),
+        share.filePath(QStringLiteral("kestrin.html")),
     };
     for (const QString& candidate : candidates) {
         if (QFileInfo(candidate).isFile())

@@ -13,8 +13,8 @@ public:
     ~HelpViewer();
 
     // The help file for an executable: its path with ".html" in place of any extension, or, for
-    // an installed program, share/kestrin/<name>.html beside its bin/ folder. Empty when neither
-    // exists.
+    // an installed program, share/kestrin/<name>.html (or kestrin.html) beside its bin/ folder.
+    // Empty when none exists.
     static QString FindHelpFile(const QString& executablePath);
 
     // Opens file at the anchor named by topic ("0x20066"). False when the file cannot be read.

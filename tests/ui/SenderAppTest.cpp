@@ -114,6 +114,8 @@ TEST(SenderApp, HelpFileIsFoundBesideTheProgramOrInItsInstalledShare)
         root.filePath("build/kestrin.html"));
     EXPECT_EQ(HelpViewer::FindHelpFile(root.filePath("usr/bin/kestrin")),
         root.filePath("usr/share/kestrin/kestrin.html"));
+    EXPECT_EQ(HelpViewer::FindHelpFile(root.filePath("usr/bin/morse")),
+        root.filePath("usr/share/kestrin/kestrin.html"));
     EXPECT_EQ(HelpViewer::FindHelpFile(root.filePath("usr/kestrin")), QString());
 }
 
