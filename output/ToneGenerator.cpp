@@ -51,14 +51,14 @@ struct ToneGenerator::State {
             want.callback = &State::Callback;
             want.userdata = this;
             SDL_AudioSpec have {};
-            // No changes allowed: SDL converts for a device that differs, so the mixer always
-            // renders 48 kHz mono float in buffers of the size asked for.
             const bool setQueue = options.serverQueueMs > 0 && !getenv(kPulseQueueVariable);
             // SDL asks PulseAudio for one buffer of queue; libpulse reads this variable when the
             // stream connects, during the open, and takes it as the queue to keep. The user's own
             // setting wins.
             if (setQueue)
                 setenv(kPulseQueueVariable, std::to_string(options.serverQueueMs).c_str(), 0);
+            // No changes allowed: SDL converts for a device that differs, so the mixer always
+            // renders 48 kHz mono float in buffers of the size asked for.
             opened = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
             if (setQueue)
                 unsetenv(kPulseQueueVariable);
