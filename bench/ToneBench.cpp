@@ -1,5 +1,5 @@
 // Measures the tone generator through a PulseAudio server (PULSE_SERVER) with a null sink whose
-// monitor is recorded here, on the monotonic clock: device open time, call-to-sound latency, the
+// monitor is recorded by parec and timed here on the monotonic clock: device open time, call-to-sound latency, the
 // spacing of tones on air against the spacing of their calls, tone lengths, dropouts, and the CPU
 // that the idle running stream uses. Prints figures; never fails on a slow machine.
 //
@@ -13,7 +13,9 @@
 #include <atomic>
 #include <chrono>
 #include <cmath>
+#include <csignal>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <pulse/error.h>
@@ -48,43 +50,68 @@ double Percentile(std::vector<double> v, double p)
     return v[i];
 }
 
-// Records the monitor in 2 ms reads and notes when each read returned: the earliest
-// (return time - recorded length) over the run maps sample positions to the monotonic clock.
+// Records the monitor with parec, as the end-to-end test does, and notes when each 10 ms block
+// arrived: the earliest (arrival - recorded length) over the run maps sample positions to the
+// monotonic clock. parec runs as a process of its own: a second PulseAudio client inside this
+// process left holes in the sound that neither client shows alone.
 class Recorder {
 public:
+    static constexpr int kReadMs = 10;
+
     explicit Recorder(const std::string& source)
     {
-        const pa_sample_spec spec { PA_SAMPLE_S16LE, kToneSampleRate, 1 };
-        pa_buffer_attr attr {};
-        attr.maxlength = static_cast<uint32_t>(-1);
-        attr.fragsize = 2 * kSamplesPerMs * sizeof(int16_t);
-        int error = 0;
-        m_pa = pa_simple_new(nullptr, "kestrin-bench", PA_STREAM_RECORD, source.c_str(), "monitor",
-            &spec, nullptr, &attr, &error);
-        if (!m_pa) {
-            std::fprintf(stderr, "cannot record %s: %s\n", source.c_str(), pa_strerror(error));
+        int fds[2];
+        if (pipe(fds) != 0)
+            return;
+        const std::string device = "--device=" + source;
+        const std::string latency = "--latency-msec=" + std::to_string(kReadMs);
+        const char* args[] = { "parec", device.c_str(), "--rate=48000", "--channels=1",
+            "--format=s16le", latency.c_str(), nullptr };
+        posix_spawn_file_actions_t actions;
+        posix_spawn_file_actions_init(&actions);
+        posix_spawn_file_actions_adddup2(&actions, fds[1], STDOUT_FILENO);
+        posix_spawn_file_actions_addclose(&actions, fds[0]);
+        const bool spawned
+            = posix_spawnp(&m_pid, "parec", &actions, nullptr, const_cast<char**>(args), environ)
+            == 0;
+        posix_spawn_file_actions_destroy(&actions);
+        close(fds[1]);
+        if (!spawned) {
+            close(fds[0]);
+            std::fprintf(stderr, "cannot start parec\n");
             return;
         }
+        m_fd = fds[0];
         m_samples.reserve(static_cast<std::size_t>(kToneSampleRate) * 120);
         m_thread = std::thread([this] { Run(); });
     }
     ~Recorder() { Stop(); }
-    bool Ok() const { return m_pa != nullptr; }
+    bool Ok() const { return m_fd >= 0; }
 
     void WaitForData()
     {
-        while (m_frames.load() == 0)
+        while (m_frames.load() == 0 && !m_ended.load())
             std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
 
     void Stop()
     {
-        m_stop = true;
+        if (m_pid > 0) {
+            kill(m_pid, SIGINT);
+            // parec has been seen to hang on SIGINT while the server was busy.
+            for (int i = 0; i < 200 && waitpid(m_pid, nullptr, WNOHANG) == 0; ++i)
+                std::this_thread::sleep_for(std::chrono::milliseconds(10));
+            if (kill(m_pid, 0) == 0) {
+                kill(m_pid, SIGKILL);
+                waitpid(m_pid, nullptr, 0);
+            }
+            m_pid = 0;
+        }
         if (m_thread.joinable())
             m_thread.join();
-        if (m_pa)
-            pa_simple_free(m_pa);
-        m_pa = nullptr;
+        if (m_fd >= 0)
+            close(m_fd);
+        m_fd = -1;
         FitClock();
     }
 
@@ -106,14 +133,20 @@ public:
 private:
     void Run()
     {
-        int16_t chunk[2 * kSamplesPerMs];
+        int16_t chunk[kReadMs * kSamplesPerMs];
+        std::size_t pending = 0; // bytes of chunk filled
         bool first = true;
-        while (!m_stop) {
-            int error = 0;
-            if (pa_simple_read(m_pa, chunk, sizeof chunk, &error) < 0)
-                return;
+        for (;;) {
+            const ssize_t got
+                = read(m_fd, reinterpret_cast<char*>(chunk) + pending, sizeof chunk - pending);
+            if (got <= 0)
+                break;
             const auto now = Clock::now();
-            m_samples.insert(m_samples.end(), chunk, chunk + std::size(chunk));
+            pending += static_cast<std::size_t>(got);
+            const std::size_t whole = pending / sizeof(int16_t);
+            m_samples.insert(m_samples.end(), chunk, chunk + whole);
+            std::memmove(chunk, chunk + whole, pending - whole * sizeof(int16_t));
+            pending -= whole * sizeof(int16_t);
             const std::int64_t frames = static_cast<std::int64_t>(m_samples.size());
             if (first)
                 m_start = now;
@@ -125,14 +158,9 @@ private:
             m_resetClock = false;
             m_frames = frames;
         }
+        m_ended = true;
     }
 
-    pa_simple* m_pa = nullptr;
-    std::thread m_thread;
-    std::atomic<bool> m_stop { false };
-    std::atomic<bool> m_resetClock { false };
-    std::atomic<std::int64_t> m_frames { 0 };
-    std::vector<int16_t> m_samples;
     // The sink's clock may run a little off the monotonic one: fit the rate over the run, then
     // take the earliest read (the least delayed) for the offset.
     void FitClock()
@@ -153,6 +181,13 @@ private:
             m_originNs = std::min(m_originNs, y - m_nsPerSample * x);
     }
 
+    pid_t m_pid = 0;
+    int m_fd = -1;
+    std::thread m_thread;
+    std::atomic<bool> m_ended { false };
+    std::atomic<bool> m_resetClock { false };
+    std::atomic<std::int64_t> m_frames { 0 };
+    std::vector<int16_t> m_samples;
     std::vector<std::pair<double, double>> m_reads; // frames read so far, ns since the first read
     Clock::time_point m_start {};
     double m_originNs = 0.0;

@@ -14,7 +14,7 @@ struct ToneDeviceOptions {
     // and with it the latency can be short.
     int bufferFrames = 256;
     // What PulseAudio keeps queued for the device (0: SDL's own choice, one buffer). One buffer
-    // left holes of 2 to 10 ms in every run on a busy machine; 20 ms left none.
+    // left holes of 2.5 to 60 ms in every run on a busy machine; 20 ms left a few short ones.
     int serverQueueMs = 20;
     // A voice starts this long after its call: a buffer, plus the few ms by which the server's
     // requests wander, so that a voice is almost never moved later.

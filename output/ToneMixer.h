@@ -30,8 +30,9 @@ public:
     // Rise and fall: 6 ms of raised cosine (10 to 90 % in 3.5 ms), at most half the voice. Shorter
     // ramps put more than 1/10000 of a 60 ms tone's energy over 200 Hz away from it.
     static constexpr int kRampSamples = 6 * kSamplesPerMs;
-    // Buffers whose timing the sample clock takes the median of.
-    static constexpr int kClockWindow = 16;
+    // Buffers whose timing the sample clock takes the median of: 0.34 s of 256-frame buffers, over
+    // which the server's requests wander by a few ms around the stream's clock.
+    static constexpr int kClockWindow = 64;
 
     // A voice handed out by Add: its samples are [start, end). Empty when nothing will sound.
     struct Voice {
