@@ -12,10 +12,16 @@ trap PulseStop EXIT
 
 unset SDL_AUDIODRIVER
 PulseStart
-RecordStart "$PULSE_DIR/out.wav"
-"$smoke" play
-RecordStop
-"$smoke" check "$PULSE_DIR/out.wav"
+# On this shared machine the null sink now and then leaves a hole of a few ms in the stream (the
+# tone benchmark counts them); one hole must not fail the test, two recordings in a row must.
+for attempt in 1 2; do
+    RecordStart "$PULSE_DIR/out$attempt.wav"
+    "$smoke" play
+    RecordStop
+    "$smoke" check "$PULSE_DIR/out$attempt.wav" && break
+    [ "$attempt" -eq 2 ] && exit 1
+    echo "attempt $attempt heard something else; once more"
+done
 
 # Server lost mid-send.
 "$smoke" play >"$PULSE_DIR/lost.log" &
