@@ -3,8 +3,6 @@
 #include "engine/MorseTable.h"
 #include "output/KeyElement.h"
 
-#include <cstdint>
-#include <limits>
 #include <string>
 
 namespace kestrin {
@@ -14,10 +12,9 @@ namespace {
 // (gap x dot) / 2, or nothing when gap x dot is negative or beyond a 32-bit int.
 std::optional<int> CharacterPadMs(int gap, int dotMs)
 {
-    const std::int64_t gapMs = std::int64_t { gap } * dotMs;
-    if (gap < 0 || gapMs > std::numeric_limits<int>::max())
+    if (gap < 0 || gap > LargestUsableGap(dotMs))
         return std::nullopt;
-    return static_cast<int>(gapMs / 2);
+    return gap * dotMs / 2;
 }
 
 } // namespace
@@ -26,7 +23,7 @@ std::optional<SendTiming> TimingFor(int speed, int gap)
 {
     if (speed < 1)
         return std::nullopt;
-    const int dotMs = 1200 / speed;
+    const int dotMs = DotTimeMs(speed);
     const auto padMs = CharacterPadMs(gap, dotMs);
     if (!padMs)
         return std::nullopt;

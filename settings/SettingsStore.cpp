@@ -59,8 +59,7 @@ KeyerSettings UsableKeyerSettings(std::int64_t tone, std::int64_t speed, std::in
     result.tone = tone >= INT_MIN && tone <= INT_MAX ? static_cast<int>(tone) : defaults.tone;
     result.speed = speed >= 1 && speed <= INT_MAX ? static_cast<int>(speed) : defaults.speed;
     // The character pad is (gap x dot time) / 2, and gap x dot time must stay an int.
-    const int dotMs = 1200 / result.speed;
-    const std::int64_t largestGap = dotMs == 0 ? INT_MAX : INT_MAX / dotMs;
+    const std::int64_t largestGap = LargestUsableGap(DotTimeMs(result.speed));
     if (gap < 0)
         result.gap = defaults.gap;
     else
