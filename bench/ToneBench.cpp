@@ -1,10 +1,13 @@
 // Measures the tone generator through a PulseAudio server (PULSE_SERVER) with a null sink whose
-// monitor is recorded by parec and timed here on the monotonic clock: device open time, call-to-sound latency, the
-// spacing of tones on air against the spacing of their calls, tone lengths, dropouts, and the CPU
-// that the idle running stream uses. Prints figures; never fails on a slow machine.
+// monitor is recorded by parec and timed here on the monotonic clock: device open time,
+// call-to-sound latency, the spacing of tones on air against the spacing of their calls, tone
+// lengths, dropouts, and the CPU that the idle running stream uses. Prints figures; never fails on
+// a slow machine.
 //
-//   tone_bench [--frames N] [--queue MS] [--delay MS] [--tones N] [--hold S] [--idle S]
-//              [--source NAME] [--dump FILE]
+//   tone_bench [--sdl 1] [--ahead MS] [--request MS] [--frames N] [--queue MS] [--delay MS]
+//              [--tones N] [--hold S] [--idle S] [--source NAME] [--dump FILE]
+// --ahead and --request set the libpulse stream's queue and request size; --sdl 1 plays through
+// SDL alone, whose buffer and server queue --frames and --queue set.
 
 #include "output/ToneGenerator.h"
 #include "output/ToneMixer.h"
@@ -261,6 +264,12 @@ int main(int argc, char** argv)
             options.bufferFrames = std::stoi(argv[i + 1]);
         else if (arg == "--delay")
             options.startDelayMs = std::stoi(argv[i + 1]);
+        else if (arg == "--sdl")
+            options.writeAhead = std::stoi(argv[i + 1]) == 0;
+        else if (arg == "--ahead")
+            options.pulse.queueMs = std::stoi(argv[i + 1]);
+        else if (arg == "--request")
+            options.pulse.requestMs = std::stoi(argv[i + 1]);
         else if (arg == "--queue")
             options.serverQueueMs = std::stoi(argv[i + 1]);
         else if (arg == "--tones")
@@ -278,9 +287,14 @@ int main(int argc, char** argv)
     }
     if (idleOnly)
         return IdleCpu(options, idleSeconds);
-    std::printf("buffer %d frames, server queue %d ms, start delay %d ms, %d tones of 60 ms with "
-                "60 ms gaps\n",
-        options.bufferFrames, options.serverQueueMs, options.startDelayMs, count);
+    if (options.writeAhead)
+        std::printf("libpulse, %d ms written ahead, requests of %d ms", options.pulse.queueMs,
+            options.pulse.requestMs);
+    else
+        std::printf("SDL, buffer %d frames, server queue %d ms", options.bufferFrames,
+            options.serverQueueMs);
+    std::printf(
+        ", start delay %d ms, %d tones of 60 ms with 60 ms gaps\n", options.startDelayMs, count);
 
     Recorder recorder(source);
     if (!recorder.Ok())
@@ -396,11 +410,14 @@ int main(int argc, char** argv)
 
     // The idle stream's CPU, in a process of its own so the recorder does not count.
     const std::string self = "/proc/self/exe";
-    const std::string f = std::to_string(options.bufferFrames),
-                      d = std::to_string(options.startDelayMs),
-                      q = std::to_string(options.serverQueueMs), s = std::to_string(idleSeconds);
+    const std::string f
+        = std::to_string(options.bufferFrames),
+        d = std::to_string(options.startDelayMs), q = std::to_string(options.serverQueueMs),
+        s = std::to_string(idleSeconds), sdl = options.writeAhead ? "0" : "1",
+        a = std::to_string(options.pulse.queueMs), r = std::to_string(options.pulse.requestMs);
     const char* args[] = { self.c_str(), "--frames", f.c_str(), "--delay", d.c_str(), "--queue",
-        q.c_str(), "--idle", s.c_str(), "--idle-only", "1", nullptr };
+        q.c_str(), "--sdl", sdl.c_str(), "--ahead", a.c_str(), "--request", r.c_str(), "--idle",
+        s.c_str(), "--idle-only", "1", nullptr };
     // A reader on the monitor keeps the sink asking in small blocks, as a sound card would.
     Recorder reader(source);
     pid_t pid = 0;

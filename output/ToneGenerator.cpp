@@ -7,6 +7,7 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdlib>
+#include <cstring>
 #include <mutex>
 #include <string>
 
@@ -36,9 +37,29 @@ struct ToneGenerator::State {
             reinterpret_cast<float*>(stream), bytes / static_cast<int>(sizeof(float)), now);
     }
 
+    // SDL_AUDIODRIVER names the driver the user wants; only PulseAudio's lets the stream in.
+    static bool PulseWanted()
+    {
+        const char* driver = std::getenv("SDL_AUDIODRIVER");
+        return driver == nullptr || *driver == '\0' || std::strcmp(driver, "pulseaudio") == 0
+            || std::strcmp(driver, "pulse") == 0;
+    }
+
     // Runs on the opener thread; Close joins it before touching the device.
     void Open()
     {
+        if (options.writeAhead && PulseWanted()) {
+            std::shared_ptr<PulseStream> opened = PulseStream::Open(mixer, options.pulse);
+            if (opened != nullptr) {
+                {
+                    std::lock_guard lock(mutex);
+                    pulse = std::move(opened);
+                    phase = Phase::Running;
+                }
+                phaseChanged.notify_all();
+                return;
+            }
+        }
         snd_lib_error_set_handler(&IgnoreAlsaError);
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
         SDL_AudioDeviceID opened = 0;
@@ -72,17 +93,21 @@ struct ToneGenerator::State {
     void Close()
     {
         SDL_AudioDeviceID toClose = 0;
+        std::shared_ptr<PulseStream> streamToClose;
         {
             std::lock_guard lock(mutex);
             if (phase == Phase::Closed)
                 return;
             toClose = device;
             device = 0;
+            streamToClose = std::move(pulse);
             phase = Phase::Closed;
         }
         phaseChanged.notify_all();
         // Release the callers first: closing waits for the audio thread, which only renders.
         mixer.Stop();
+        // A caller still poking the stream holds it; the last one closes it.
+        streamToClose.reset();
         if (toClose != 0) {
             SDL_CloseAudioDevice(toClose);
             SDL_QuitSubSystem(SDL_INIT_AUDIO);
@@ -92,14 +117,18 @@ struct ToneGenerator::State {
     void Sound(int frequencyHz, int durationMs)
     {
         const auto callTime = ToneMixer::Clock::now();
+        std::shared_ptr<PulseStream> stream;
         {
             std::lock_guard lock(mutex);
             if (phase != Phase::Running)
                 return;
+            stream = pulse;
         }
         const ToneMixer::Voice voice = mixer.AddAfterDelay(frequencyHz, durationMs, callTime);
         if (voice.Empty())
             return;
+        if (stream != nullptr)
+            stream->VoiceAdded();
         const auto toneEnd = callTime + std::chrono::milliseconds(durationMs);
         // A device that stopped calling back, or a Close, gives the tone up: return early then.
         if (!mixer.WaitRendered(voice, toneEnd + std::chrono::milliseconds(kStallBoundMs)))
@@ -114,6 +143,7 @@ struct ToneGenerator::State {
     std::condition_variable phaseChanged;
     Phase phase = Phase::Idle;
     SDL_AudioDeviceID device = 0;
+    std::shared_ptr<PulseStream> pulse;
 };
 
 ToneGenerator::ToneGenerator()
@@ -141,7 +171,7 @@ void ToneGenerator::OpenAsync()
     // connects and takes it as the queue to keep. Set here, before the opener thread starts and
     // while the caller (start-up code) runs alone, because changing the environment while other
     // threads read it is unsafe. The user's own setting wins.
-    if (m_state->options.serverQueueMs > 0)
+    if (!m_state->options.writeAhead && m_state->options.serverQueueMs > 0)
         setenv(kPulseQueueVariable, std::to_string(m_state->options.serverQueueMs).c_str(), 0);
     try {
         m_opener = std::thread([state = m_state] { state->Open(); });

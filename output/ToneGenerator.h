@@ -1,6 +1,7 @@
 #pragma once
 
 #include "output/Platform.h"
+#include "output/PulseStream.h"
 
 #include <memory>
 #include <thread>
@@ -10,21 +11,29 @@ namespace kestrin {
 // How the tone generator meets the device. The defaults are the measured choice (BENCHMARKS.md);
 // the benchmark tries others.
 struct ToneDeviceOptions {
-    // Frames per device buffer: the audio thread's period, 5.3 ms. Short, so that the start delay
-    // and with it the latency can be short.
+    // With a PulseAudio server (or one that speaks its protocol), write far ahead of the sink and
+    // rewrite the queue when a voice arrives, through libpulse; SDL only when there is no server
+    // or SDL_AUDIODRIVER asks for another driver. Off: SDL alone, as the comparison in the
+    // benchmark does.
+    bool writeAhead = true;
+    PulseStreamOptions pulse;
+    // Frames per SDL device buffer: the audio thread's period, 5.3 ms. Short, so that the start
+    // delay and with it the latency can be short.
     int bufferFrames = 256;
-    // What PulseAudio keeps queued for the device (0: SDL's own choice, one buffer). One buffer
-    // left holes of 2.5 to 60 ms in every run on a busy machine; 20 ms left a few short ones.
+    // What PulseAudio keeps queued for SDL (0: SDL's own choice, one buffer), when SDL plays
+    // through it. One buffer left holes of 2.5 to 60 ms in every run on a busy machine.
     int serverQueueMs = 20;
-    // A voice starts this long after its call: a buffer, plus the few ms by which the server's
-    // requests wander, so that a voice is almost never moved later.
+    // A voice starts this long after its call: long enough that the device has not yet taken the
+    // sample it starts at (one SDL buffer and the wander of its requests; two of the stream's
+    // requests written ahead), so that a voice is almost never moved later.
     int startDelayMs = 10;
 };
 
-// The machine's tone generator: one SDL2 audio device (48 kHz, mono, float), opened once in the
-// background and kept running until Close, with a ToneMixer rendering into it. Sound blocks its
-// caller while its tone plays and fails silently; it does not retry a device that failed to open
-// nor follow one that goes away. Nothing is printed and no signal handler is installed.
+// The machine's tone generator: one audio stream (48 kHz, mono, float), through libpulse or SDL2,
+// opened once in the background and kept running until Close, with a ToneMixer rendering into it.
+// Sound blocks its caller while its tone plays and fails silently; it does not retry a device that
+// failed to open nor follow one that goes away. Nothing is printed and no signal handler is
+// installed.
 class ToneGenerator {
 public:
     // How much longer than its tone a call may be held by a device that has stopped.

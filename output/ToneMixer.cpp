@@ -90,6 +90,8 @@ ToneMixer::Voice ToneMixer::Add(int frequencyHz, int durationMs, std::int64_t st
         slot.start = start;
         slot.length = length;
         slot.tag.store(Tag(id, kQueued), std::memory_order_release);
+        std::int64_t earliest = m_earliestAdded.load();
+        while (start < earliest && !m_earliestAdded.compare_exchange_weak(earliest, start)) { }
         return { id, i, start, start + length };
     }
     return {};
@@ -114,7 +116,12 @@ bool ToneMixer::Finished(const Voice& voice) const
     // Ids only grow: a slot holding a later voice was freed by this one first.
     const std::uint64_t tag = m_slots[voice.slot].tag.load(std::memory_order_acquire);
     const std::uint64_t id = tag >> kStateBits;
-    return id > voice.id || (id == voice.id && (tag & kStateMask) == kFree);
+    if (id > voice.id || (id == voice.id && (tag & kStateMask) == kFree))
+        return true;
+    // Written ahead, a voice stays in the mixer until the sink takes it, but its caller only
+    // waits for it to be in the queue.
+    return id == voice.id && (tag & kStateMask) == kTaken && m_writingAhead.load()
+        && m_renderedTo.load(std::memory_order_acquire) >= voice.end;
 }
 
 bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
@@ -164,33 +171,29 @@ void ToneMixer::UpdateClock(Clock::time_point now, std::int64_t from)
     m_hasClock.store(true, std::memory_order_release);
 }
 
-void ToneMixer::Render(float* out, int frames, Clock::time_point now)
+void ToneMixer::TakeQueued(std::int64_t earliest)
 {
-    if (frames <= 0)
-        return;
-    const std::int64_t from = m_claimedTo.load();
-    const std::int64_t to = from + frames;
-    m_claimedTo.store(to);
-    UpdateClock(now, from);
-
     if (m_stopped.load()) {
         for (int v = 0; v < m_mixingCount; ++v)
             m_slots[m_mixing[v].slot].tag.store(
                 Tag(m_mixing[v].id, kFree), std::memory_order_release);
         m_mixingCount = 0;
-    } else {
-        for (int i = 0; i < kMaxVoices && m_mixingCount < kMaxVoices; ++i) {
-            Slot& slot = m_slots[i];
-            std::uint64_t tag = slot.tag.load(std::memory_order_relaxed);
-            if ((tag & kStateMask) != kQueued
-                || !slot.tag.compare_exchange_strong(
-                    tag, Tag(tag >> kStateBits, kTaken), std::memory_order_acq_rel))
-                continue;
-            m_mixing[m_mixingCount++] = { i, tag >> kStateBits, slot.frequencyHz,
-                std::max(slot.start, from), slot.length };
-        }
+        return;
     }
+    for (int i = 0; i < kMaxVoices && m_mixingCount < kMaxVoices; ++i) {
+        Slot& slot = m_slots[i];
+        std::uint64_t tag = slot.tag.load(std::memory_order_relaxed);
+        if ((tag & kStateMask) != kQueued
+            || !slot.tag.compare_exchange_strong(
+                tag, Tag(tag >> kStateBits, kTaken), std::memory_order_acq_rel))
+            continue;
+        m_mixing[m_mixingCount++] = { i, tag >> kStateBits, slot.frequencyHz,
+            std::max(slot.start, earliest), slot.length };
+    }
+}
 
+void ToneMixer::Mix(float* out, int frames, std::int64_t from) const
+{
     for (int i = 0; i < frames; ++i) {
         const std::int64_t sample = from + i;
         float sum = 0.0f;
@@ -207,18 +210,63 @@ void ToneMixer::Render(float* out, int frames, Clock::time_point now)
         // The gain follows the voices' smooth envelopes, so limiting adds no click.
         out[i] = peak > 1.0f ? sum / peak : sum;
     }
+}
 
+void ToneMixer::FreeEndedBy(std::int64_t sample)
+{
     for (int v = 0; v < m_mixingCount;) {
         const Mixing& voice = m_mixing[v];
-        if (voice.start + voice.length > to) {
+        if (voice.start + voice.length > sample) {
             ++v;
             continue;
         }
         m_slots[voice.slot].tag.store(Tag(voice.id, kFree), std::memory_order_release);
         m_mixing[v] = m_mixing[--m_mixingCount];
     }
+}
+
+void ToneMixer::Render(float* out, int frames, Clock::time_point now)
+{
+    if (frames <= 0)
+        return;
+    const std::int64_t from = m_claimedTo.load();
+    const std::int64_t to = from + frames;
+    m_claimedTo.store(to);
+    UpdateClock(now, from);
+    TakeQueued(from);
+    Mix(out, frames, from);
+    FreeEndedBy(to);
     m_renderedTo.store(to, std::memory_order_release);
     WakeWaiters();
+}
+
+void ToneMixer::Commit(std::int64_t taken, std::int64_t guard, Clock::time_point now)
+{
+    m_writingAhead.store(true);
+    UpdateClock(now, taken);
+    const std::int64_t firstChangeable = std::max(m_claimedTo.load(), taken + guard);
+    m_claimedTo.store(firstChangeable);
+    // Nothing before this is rendered again, so voices that end there are done with.
+    FreeEndedBy(firstChangeable);
+}
+
+void ToneMixer::RenderAhead(float* out, int frames, std::int64_t from)
+{
+    if (frames <= 0)
+        return;
+    TakeQueued(m_claimedTo.load());
+    Mix(out, frames, from);
+    if (from + frames > m_renderedTo.load(std::memory_order_relaxed))
+        m_renderedTo.store(from + frames, std::memory_order_release);
+    WakeWaiters();
+}
+
+std::optional<std::int64_t> ToneMixer::TakeEarliestAdded()
+{
+    const std::int64_t earliest = m_earliestAdded.exchange(kNoneAdded);
+    if (earliest == kNoneAdded)
+        return std::nullopt;
+    return earliest;
 }
 
 void ToneMixer::WakeWaiters()

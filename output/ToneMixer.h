@@ -3,7 +3,9 @@
 #include <array>
 #include <atomic>
 #include <chrono>
+#include <climits>
 #include <cstdint>
+#include <optional>
 
 namespace kestrin {
 
@@ -65,6 +67,22 @@ public:
     // Takes no lock and allocates nothing.
     void Render(float* out, int frames, Clock::time_point now);
 
+    // For a device that keeps a deep queue written ahead of the sink, so that a stalled machine
+    // leaves no hole, and rewrites what is queued when a voice arrives, so that the queue adds no
+    // latency. Commit says that the sink has taken every sample before taken as of now (the sample
+    // clock follows it) and that nothing before taken + guard may change any more: voices start
+    // no earlier. RenderAhead renders any range from there on, as often as asked, with every voice
+    // it overlaps; a voice counts as rendered once a range has covered its end. Neither waits.
+    void Commit(std::int64_t taken, std::int64_t guard, Clock::time_point now);
+    void RenderAhead(float* out, int frames, std::int64_t from);
+
+    // The earliest start among the voices added since the last call, or none: what a device
+    // writing ahead must render again.
+    std::optional<std::int64_t> TakeEarliestAdded();
+
+    // The first sample a new voice may start at.
+    std::int64_t FirstChangeable() const { return m_claimedTo.load(); }
+
     // Releases every waiter and makes further voices silent.
     void Stop();
 
@@ -100,6 +118,11 @@ private:
     static std::uint64_t Tag(std::uint64_t id, State state) { return id << kStateBits | state; }
     bool Finished(const Voice& voice) const;
     void UpdateClock(Clock::time_point now, std::int64_t from);
+    // Moves queued voices into m_mixing, none starting before earliest; with the mixer stopped,
+    // drops every voice instead.
+    void TakeQueued(std::int64_t earliest);
+    void Mix(float* out, int frames, std::int64_t from) const;
+    void FreeEndedBy(std::int64_t sample);
     void WakeWaiters();
 
     const Clock::duration m_startDelay;
@@ -109,6 +132,9 @@ private:
     std::atomic<bool> m_stopped { false };
     std::atomic<std::int64_t> m_claimedTo { 0 }; // every sample before this is in a buffer begun
     std::atomic<std::int64_t> m_renderedTo { 0 }; // ... and before this in a finished one
+    std::atomic<bool> m_writingAhead { false };
+    std::atomic<std::int64_t> m_earliestAdded { kNoneAdded };
+    static constexpr std::int64_t kNoneAdded = INT64_MAX;
     // Bumped after each buffer and at Stop; waiters sleep on it.
     std::atomic<std::uint32_t> m_renderCount { 0 };
     std::atomic<int> m_waiters { 0 };

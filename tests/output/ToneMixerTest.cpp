@@ -228,6 +228,51 @@ TEST(ToneMixer, VoiceBeyondTheTableIsSilent)
     EXPECT_FALSE(mixer.Add(800, 60, 0).Empty());
 }
 
+// Written ahead: the device keeps 100 ms queued and renders again from a new voice's start.
+TEST(ToneMixerAhead, NewVoiceIsRenderedAgainFromItsStartAsIfKnownAllAlong)
+{
+    constexpr int kQueue = 100 * 48;
+    ToneMixer mixer(10);
+    mixer.Commit(0, 480, OnTime(0));
+    std::vector<float> queue(kQueue);
+    mixer.RenderAhead(queue.data(), kQueue, 0);
+    EXPECT_FALSE(mixer.TakeEarliestAdded());
+
+    const auto voice = mixer.AddAfterDelay(800, 60, OnTime(0) + milliseconds(2));
+    EXPECT_EQ(voice.start, 12 * 48);
+    EXPECT_EQ(mixer.TakeEarliestAdded(), voice.start);
+    EXPECT_FALSE(mixer.TakeEarliestAdded());
+    mixer.RenderAhead(
+        queue.data() + voice.start, kQueue - static_cast<int>(voice.start), voice.start);
+    EXPECT_TRUE(mixer.WaitRendered(voice, Clock::now()));
+
+    ToneMixer known(10);
+    (void)known.Add(800, 60, voice.start);
+    EXPECT_EQ(queue, RenderSamples(known, kQueue));
+    // Still in the mixer until the sink takes it: a second rewrite renders it again.
+    std::vector<float> again(kQueue);
+    mixer.RenderAhead(again.data(), kQueue, 0);
+    EXPECT_EQ(again, queue);
+}
+
+TEST(ToneMixerAhead, NothingChangesBeforeTheGuardAndTakenVoicesAreFreed)
+{
+    ToneMixer mixer(0);
+    mixer.Commit(1000, 480, OnTime(1000));
+    EXPECT_EQ(mixer.FirstChangeable(), 1480);
+    EXPECT_EQ(mixer.Add(800, 10, 1200).start, 1480);
+    for (int i = 1; i < ToneMixer::kMaxVoices; ++i)
+        EXPECT_FALSE(mixer.Add(800, 1, 2000).Empty());
+    EXPECT_TRUE(mixer.Add(800, 1, 2000).Empty());
+    std::vector<float> queue(4000);
+    mixer.RenderAhead(queue.data(), 4000, 1480);
+    // A commit that goes backwards changes nothing; one past every voice frees them all.
+    mixer.Commit(0, 0, OnTime(0));
+    EXPECT_EQ(mixer.FirstChangeable(), 1480);
+    mixer.Commit(3000, 0, OnTime(3000));
+    EXPECT_FALSE(mixer.Add(800, 1, 0).Empty());
+}
+
 TEST(ToneMixer, GivingUpOnAVoiceNotBegunDropsIt)
 {
     ToneMixer mixer(15);

@@ -1,0 +1,233 @@
+#include "output/PulseStream.h"
+
+#include <algorithm>
+#include <pulse/pulseaudio.h>
+#include <sys/eventfd.h>
+#include <unistd.h>
+#include <vector>
+
+namespace kestrin {
+
+namespace {
+
+constexpr std::size_t kFrameBytes = sizeof(float);
+
+std::uint32_t Bytes(int ms)
+{
+    return static_cast<std::uint32_t>(ms * kSamplesPerMs * kFrameBytes);
+}
+
+} // namespace
+
+struct PulseStream::Impl {
+    Impl(ToneMixer& mixer, const PulseStreamOptions& options)
+        : mixer(mixer)
+        , options(options)
+    { }
+
+    ~Impl()
+    {
+        if (loop != nullptr)
+            pa_threaded_mainloop_stop(loop);
+        // The loop's thread has ended: nothing else touches these now.
+        if (wakeEvent != nullptr)
+            pa_threaded_mainloop_get_api(loop)->io_free(wakeEvent);
+        if (stream != nullptr) {
+            pa_stream_disconnect(stream);
+            pa_stream_unref(stream);
+        }
+        if (context != nullptr) {
+            pa_context_disconnect(context);
+            pa_context_unref(context);
+        }
+        if (loop != nullptr)
+            pa_threaded_mainloop_free(loop);
+        if (wakeFd >= 0)
+            close(wakeFd);
+    }
+
+    // Runs with the loop locked; false leaves the destructor to clean up.
+    bool Connect()
+    {
+        pa_proplist* properties = pa_proplist_new();
+        pa_proplist_sets(properties, PA_PROP_APPLICATION_NAME, "Kestrin");
+        context = pa_context_new_with_proplist(
+            pa_threaded_mainloop_get_api(loop), "Kestrin", properties);
+        pa_proplist_free(properties);
+        if (context == nullptr)
+            return false;
+        pa_context_set_state_callback(context, &Impl::OnContextState, this);
+        // Never start a server: without one, the tone goes to SDL's other drivers or is silent.
+        if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
+            return false;
+        for (;;) {
+            const pa_context_state_t state = pa_context_get_state(context);
+            if (state == PA_CONTEXT_READY)
+                break;
+            if (!PA_CONTEXT_IS_GOOD(state))
+                return false;
+            pa_threaded_mainloop_wait(loop);
+        }
+
+        const pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, kToneSampleRate, 1 };
+        stream = pa_stream_new(context, "Morse", &spec, nullptr);
+        if (stream == nullptr)
+            return false;
+        pa_stream_set_state_callback(stream, &Impl::OnStreamState, this);
+        // Early requests: the sink keeps only one request's worth and asks as soon as it took it,
+        // so the queue stays deep on our side of the sink, where it can still be rewritten.
+        const std::uint32_t any = static_cast<std::uint32_t>(-1);
+        const pa_buffer_attr attributes { any, Bytes(options.queueMs), any,
+            Bytes(options.requestMs), any };
+        if (pa_stream_connect_playback(
+                stream, nullptr, &attributes, PA_STREAM_EARLY_REQUESTS, nullptr, nullptr)
+            < 0)
+            return false;
+        for (;;) {
+            const pa_stream_state_t state = pa_stream_get_state(stream);
+            if (state == PA_STREAM_READY)
+                break;
+            if (!PA_STREAM_IS_GOOD(state))
+                return false;
+            pa_threaded_mainloop_wait(loop);
+        }
+        const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream);
+        queueSamples = granted->tlength / kFrameBytes;
+        requestSamples = granted->minreq / kFrameBytes;
+        buffer.resize(granted->tlength / kFrameBytes + granted->minreq / kFrameBytes);
+
+        wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
+        if (wakeFd < 0)
+            return false;
+        wakeEvent = pa_threaded_mainloop_get_api(loop)->io_new(
+            pa_threaded_mainloop_get_api(loop), wakeFd, PA_IO_EVENT_INPUT, &Impl::OnWake, this);
+        if (wakeEvent == nullptr)
+            return false;
+        // Only now is there a buffer to render into; the first request may have come already.
+        pa_stream_set_write_callback(stream, &Impl::OnWritable, this);
+        const std::size_t writable = pa_stream_writable_size(stream);
+        if (writable != static_cast<std::size_t>(-1) && writable > 0)
+            Refill(writable / kFrameBytes);
+        return true;
+    }
+
+    static void OnContextState(pa_context* context, void* self)
+    {
+        auto* impl = static_cast<Impl*>(self);
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+            impl->mixer.Stop(); // the server went away: the rest is silent
+        pa_threaded_mainloop_signal(impl->loop, 0);
+    }
+
+    static void OnStreamState(pa_stream* stream, void* self)
+    {
+        auto* impl = static_cast<Impl*>(self);
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+            impl->mixer.Stop();
+        pa_threaded_mainloop_signal(impl->loop, 0);
+    }
+
+    static void OnWritable(pa_stream*, size_t bytes, void* self)
+    {
+        static_cast<Impl*>(self)->Refill(bytes / kFrameBytes);
+    }
+
+    static void OnWake(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self)
+    {
+        std::uint64_t count = 0;
+        (void)!read(fd, &count, sizeof count); // emptied, or already empty: either is fine
+        static_cast<Impl*>(self)->Rewrite();
+    }
+
+    // The server asks for frames more: it has taken that many since the queue was full.
+    void Refill(std::size_t frames)
+    {
+        const auto now = ToneMixer::Clock::now();
+        const std::int64_t taken
+            = written + static_cast<std::int64_t>(frames) - static_cast<std::int64_t>(queueSamples);
+        mixer.Commit(taken, GuardSamples(), now);
+        Rewrite();
+        while (frames > 0) {
+            const std::size_t count = std::min(frames, buffer.size());
+            mixer.RenderAhead(buffer.data(), static_cast<int>(count), written);
+            if (pa_stream_write(
+                    stream, buffer.data(), count * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE)
+                < 0)
+                return;
+            written += static_cast<std::int64_t>(count);
+            frames -= count;
+        }
+    }
+
+    // Writes the queue again from the earliest new voice on. An absolute seek keeps the server's
+    // and libpulse's counts of what is still wanted in step, as a relative one back would not.
+    void Rewrite()
+    {
+        const auto added = mixer.TakeEarliestAdded();
+        if (!added)
+            return;
+        const std::int64_t from = std::max(*added, mixer.FirstChangeable());
+        if (from >= written)
+            return; // Refill renders it when its turn comes
+        const std::size_t count = static_cast<std::size_t>(written - from);
+        if (count > buffer.size())
+            return;
+        mixer.RenderAhead(buffer.data(), static_cast<int>(count), from);
+        (void)pa_stream_write(stream, buffer.data(), count * kFrameBytes, nullptr,
+            from * static_cast<std::int64_t>(kFrameBytes), PA_SEEK_ABSOLUTE);
+    }
+
+    std::int64_t GuardSamples() const
+    {
+        // The sink may take up to two requests' worth before the next request reaches us.
+        return 2 * static_cast<std::int64_t>(requestSamples) + kSamplesPerMs;
+    }
+
+    ToneMixer& mixer;
+    const PulseStreamOptions options;
+    pa_threaded_mainloop* loop = nullptr;
+    pa_context* context = nullptr;
+    pa_stream* stream = nullptr;
+    int wakeFd = -1;
+    pa_io_event* wakeEvent = nullptr;
+    std::size_t queueSamples = 0;
+    std::size_t requestSamples = 0;
+    std::int64_t written = 0; // the stream's write position, in samples
+    std::vector<float> buffer;
+};
+
+std::unique_ptr<PulseStream> PulseStream::Open(ToneMixer& mixer, const PulseStreamOptions& options)
+{
+    auto impl = std::make_unique<Impl>(mixer, options);
+    impl->loop = pa_threaded_mainloop_new();
+    if (impl->loop == nullptr)
+        return nullptr;
+    pa_threaded_mainloop_set_name(impl->loop, "kestrin-tone");
+    if (pa_threaded_mainloop_start(impl->loop) < 0)
+        return nullptr;
+    pa_threaded_mainloop_lock(impl->loop);
+    const bool connected = impl->Connect();
+    pa_threaded_mainloop_unlock(impl->loop);
+    if (!connected)
+        return nullptr;
+    return std::unique_ptr<PulseStream>(new PulseStream(std::move(impl)));
+}
+
+PulseStream::PulseStream(std::unique_ptr<Impl> impl)
+    : m_impl(std::move(impl))
+{ }
+
+PulseStream::~PulseStream() = default;
+
+void PulseStream::VoiceAdded()
+{
+    const std::uint64_t one = 1;
+    (void)!write(m_impl->wakeFd, &one, sizeof one); // a full counter still wakes the loop
+}
+
+std::int64_t PulseStream::GuardSamples() const
+{
+    return m_impl->GuardSamples();
+}
+
+} // namespace kestrin
