@@ -263,7 +263,7 @@ int main(int argc, char** argv)
         if (arg == "--frames")
             options.bufferFrames = std::stoi(argv[i + 1]);
         else if (arg == "--delay")
-            options.startDelayMs = std::stoi(argv[i + 1]);
+            options.startDelayMs = options.pulse.startDelayMs = std::stoi(argv[i + 1]);
         else if (arg == "--sdl")
             options.writeAhead = std::stoi(argv[i + 1]) == 0;
         else if (arg == "--ahead")
@@ -293,8 +293,8 @@ int main(int argc, char** argv)
     else
         std::printf("SDL, buffer %d frames, server queue %d ms", options.bufferFrames,
             options.serverQueueMs);
-    std::printf(
-        ", start delay %d ms, %d tones of 60 ms with 60 ms gaps\n", options.startDelayMs, count);
+    std::printf(", start delay %d ms, %d tones of 60 ms with 60 ms gaps\n",
+        options.writeAhead ? options.pulse.startDelayMs : options.startDelayMs, count);
 
     Recorder recorder(source);
     if (!recorder.Ok())

@@ -29,14 +29,18 @@ struct PulseStream::Impl {
     {
         if (loop != nullptr)
             pa_threaded_mainloop_stop(loop);
-        // The loop's thread has ended: nothing else touches these now.
+        // The loop's thread has ended: nothing else touches these now. Disconnecting is not a
+        // lost server: no callback may stop the mixer, which SDL may use next.
         if (wakeEvent != nullptr)
             pa_threaded_mainloop_get_api(loop)->io_free(wakeEvent);
         if (stream != nullptr) {
+            pa_stream_set_state_callback(stream, nullptr, nullptr);
+            pa_stream_set_write_callback(stream, nullptr, nullptr);
             pa_stream_disconnect(stream);
             pa_stream_unref(stream);
         }
         if (context != nullptr) {
+            pa_context_set_state_callback(context, nullptr, nullptr);
             pa_context_disconnect(context);
             pa_context_unref(context);
         }
@@ -104,6 +108,7 @@ struct PulseStream::Impl {
         if (wakeEvent == nullptr)
             return false;
         // Only now is there a buffer to render into; the first request may have come already.
+        running = true;
         pa_stream_set_write_callback(stream, &Impl::OnWritable, this);
         const std::size_t writable = pa_stream_writable_size(stream);
         if (writable != static_cast<std::size_t>(-1) && writable > 0)
@@ -114,7 +119,7 @@ struct PulseStream::Impl {
     static void OnContextState(pa_context* context, void* self)
     {
         auto* impl = static_cast<Impl*>(self);
-        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+        if (impl->running && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
             impl->mixer.Stop(); // the server went away: the rest is silent
         pa_threaded_mainloop_signal(impl->loop, 0);
     }
@@ -122,7 +127,7 @@ struct PulseStream::Impl {
     static void OnStreamState(pa_stream* stream, void* self)
     {
         auto* impl = static_cast<Impl*>(self);
-        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+        if (impl->running && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
             impl->mixer.Stop();
         pa_threaded_mainloop_signal(impl->loop, 0);
     }
@@ -193,6 +198,7 @@ struct PulseStream::Impl {
     std::size_t queueSamples = 0;
     std::size_t requestSamples = 0;
     std::int64_t written = 0; // the stream's write position, in samples
+    bool running = false; // connected: from now on a failure means the server is lost
     std::vector<float> buffer;
 };
 

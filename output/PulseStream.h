@@ -12,6 +12,9 @@ struct PulseStreamOptions {
     // The sink takes, and asks for more, in blocks this long; the shorter, the sooner a new voice
     // can start, and the more often the stream wakes.
     int requestMs = 4;
+    // A voice starts this long after its call, by the sample clock that the requests keep: well
+    // past what the sink may have taken, so that its rewrite lands before the sink gets there.
+    int startDelayMs = 15;
 };
 
 // A PulseAudio playback stream (48 kHz, mono, float) that keeps a deep queue of the mixer's output

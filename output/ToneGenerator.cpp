@@ -49,6 +49,8 @@ struct ToneGenerator::State {
     void Open()
     {
         if (options.writeAhead && PulseWanted()) {
+            // No caller reaches the mixer before the phase says it runs.
+            mixer.SetStartDelay(options.pulse.startDelayMs);
             std::shared_ptr<PulseStream> opened = PulseStream::Open(mixer, options.pulse);
             if (opened != nullptr) {
                 {
@@ -59,6 +61,7 @@ struct ToneGenerator::State {
                 phaseChanged.notify_all();
                 return;
             }
+            mixer.SetStartDelay(options.startDelayMs);
         }
         snd_lib_error_set_handler(&IgnoreAlsaError);
         SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");

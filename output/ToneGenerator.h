@@ -23,9 +23,8 @@ struct ToneDeviceOptions {
     // What PulseAudio keeps queued for SDL (0: SDL's own choice, one buffer), when SDL plays
     // through it. One buffer left holes of 2.5 to 60 ms in every run on a busy machine.
     int serverQueueMs = 20;
-    // A voice starts this long after its call: long enough that the device has not yet taken the
-    // sample it starts at (one SDL buffer and the wander of its requests; two of the stream's
-    // requests written ahead), so that a voice is almost never moved later.
+    // Through SDL, a voice starts this long after its call: a buffer, plus the few ms by which
+    // the server's requests wander, so that a voice is almost never moved later.
     int startDelayMs = 10;
 };
 

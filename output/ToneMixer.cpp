@@ -57,6 +57,11 @@ ToneMixer::ToneMixer(int startDelayMs)
     : m_startDelay(std::chrono::milliseconds(std::max(startDelayMs, 0)))
 { }
 
+void ToneMixer::SetStartDelay(int startDelayMs)
+{
+    m_startDelay = std::chrono::milliseconds(std::max(startDelayMs, 0));
+}
+
 float ToneMixer::Envelope(std::int64_t n, std::int64_t length)
 {
     if (n < 0 || n >= length)

@@ -48,6 +48,9 @@ public:
     // startDelayMs: how long after its call a voice placed by AddAfterDelay starts.
     explicit ToneMixer(int startDelayMs);
 
+    // Changes the start delay; only before the first voice, while no other thread uses the mixer.
+    void SetStartDelay(int startDelayMs);
+
     // Places a voice at startSample, or at the first sample not yet handed to the device when that
     // is later, so that a voice always sounds whole. Silent (empty) for a frequency that cannot be
     // rendered (0 or less, half the sample rate or more), a duration of 0 or less, a full table or
@@ -125,7 +128,7 @@ private:
     void FreeEndedBy(std::int64_t sample);
     void WakeWaiters();
 
-    const Clock::duration m_startDelay;
+    Clock::duration m_startDelay;
 
     std::array<Slot, kMaxVoices> m_slots {};
     std::atomic<std::uint64_t> m_nextId { 1 };
