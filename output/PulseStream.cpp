@@ -184,8 +184,8 @@ struct PulseStream::Impl {
 
     std::int64_t GuardSamples() const
     {
-        // The sink may take up to two requests' worth before the next request reaches us.
-        return 2 * static_cast<std::int64_t>(requestSamples) + kSamplesPerMs;
+        // The sink may take another request's worth before that request reaches us.
+        return static_cast<std::int64_t>(requestSamples) + 2 * kSamplesPerMs;
     }
 
     ToneMixer& mixer;

@@ -12,8 +12,8 @@ trap PulseStop EXIT
 
 unset SDL_AUDIODRIVER
 PulseStart
-# On this shared machine the null sink now and then leaves a hole of a few ms in the stream (the
-# tone benchmark counts them); one hole must not fail the test, two recordings in a row must.
+# The generator keeps 100 ms queued, but a machine stalled for longer still leaves a hole (the
+# tone benchmark counts them); one bad recording must not fail the test, two in a row must.
 for attempt in 1 2; do
     RecordStart "$PULSE_DIR/out$attempt.wav"
     "$smoke" play
