@@ -175,8 +175,9 @@ struct PulseStream::Impl {
         if (from >= written)
             return; // Refill renders it when its turn comes
         const std::size_t count = static_cast<std::size_t>(written - from);
+        // Only if the server ever held more than it was asked to: a voice must not lose its head.
         if (count > buffer.size())
-            return;
+            buffer.resize(count);
         mixer.RenderAhead(buffer.data(), static_cast<int>(count), from);
         (void)pa_stream_write(stream, buffer.data(), count * kFrameBytes, nullptr,
             from * static_cast<std::int64_t>(kFrameBytes), PA_SEEK_ABSOLUTE);
