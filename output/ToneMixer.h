@@ -133,8 +133,12 @@ private:
     std::array<Slot, kMaxVoices> m_slots {};
     std::atomic<std::uint64_t> m_nextId { 1 };
     std::atomic<bool> m_stopped { false };
-    std::atomic<std::int64_t> m_claimedTo { 0 }; // every sample before this is in a buffer begun
-    std::atomic<std::int64_t> m_renderedTo { 0 }; // ... and before this in a finished one
+    // No voice starts before this: every sample before it is in a buffer begun or, written ahead,
+    // may have been taken by the sink.
+    std::atomic<std::int64_t> m_claimedTo { 0 };
+    std::atomic<std::int64_t> m_renderedTo {
+        0
+    }; // every sample before this is in a finished buffer
     std::atomic<bool> m_writingAhead { false };
     std::atomic<std::int64_t> m_earliestAdded { kNoneAdded };
     static constexpr std::int64_t kNoneAdded = INT64_MAX;
