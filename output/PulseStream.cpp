@@ -50,6 +50,22 @@ struct PulseStream::Impl {
             close(wakeFd);
     }
 
+    // A context and a stream both connect through states that end in ready or in a failure; the
+    // state callbacks signal the loop at each change. Runs with the loop locked.
+    template <typename Object, typename State>
+    bool WaitReady(
+        const Object* object, State (*stateOf)(const Object*), State ready, int (*good)(State))
+    {
+        for (;;) {
+            const State state = stateOf(object);
+            if (state == ready)
+                return true;
+            if (!good(state))
+                return false;
+            pa_threaded_mainloop_wait(loop);
+        }
+    }
+
     // Runs with the loop locked; false leaves the destructor to clean up.
     bool Connect()
     {
@@ -64,17 +80,11 @@ struct PulseStream::Impl {
         // Never start a server: without one, the tone goes to SDL's other drivers or is silent.
         if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
             return false;
-        for (;;) {
-            const pa_context_state_t state = pa_context_get_state(context);
-            if (state == PA_CONTEXT_READY)
-                break;
-            if (!PA_CONTEXT_IS_GOOD(state))
-                return false;
-            pa_threaded_mainloop_wait(loop);
-        }
+        if (!WaitReady(context, &pa_context_get_state, PA_CONTEXT_READY, &PA_CONTEXT_IS_GOOD))
+            return false;
 
-        const pa_sample_spec spec { PA_SAMPLE_FLOAT32NE, kToneSampleRate, 1 };
-        stream = pa_stream_new(context, "Morse", &spec, nullptr);
+        const pa_sample_spec format { PA_SAMPLE_FLOAT32NE, kToneSampleRate, 1 };
+        stream = pa_stream_new(context, "Morse", &format, nullptr);
         if (stream == nullptr)
             return false;
         pa_stream_set_state_callback(stream, &Impl::OnStreamState, this);
@@ -87,14 +97,8 @@ struct PulseStream::Impl {
                 stream, nullptr, &attributes, PA_STREAM_EARLY_REQUESTS, nullptr, nullptr)
             < 0)
             return false;
-        for (;;) {
-            const pa_stream_state_t state = pa_stream_get_state(stream);
-            if (state == PA_STREAM_READY)
-                break;
-            if (!PA_STREAM_IS_GOOD(state))
-                return false;
-            pa_threaded_mainloop_wait(loop);
-        }
+        if (!WaitReady(stream, &pa_stream_get_state, PA_STREAM_READY, &PA_STREAM_IS_GOOD))
+            return false;
         const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream);
         queueSamples = granted->tlength / kFrameBytes;
         requestSamples = granted->minreq / kFrameBytes;
