@@ -1,34 +1,12 @@
 #include "engine/SendText.h"
 
+#include "engine/KeyElement.h"
 #include "engine/MorseTable.h"
-#include "output/KeyElement.h"
+#include "settings/Timing.h"
 
 #include <string>
 
 namespace kestrin {
-
-namespace {
-
-// (gap x dot) / 2, or nothing when gap x dot is negative or beyond a 32-bit int.
-std::optional<int> CharacterPadMs(int gap, int dotMs)
-{
-    if (gap < 0 || gap > LargestUsableGap(dotMs))
-        return std::nullopt;
-    return gap * dotMs / 2;
-}
-
-} // namespace
-
-std::optional<SendTiming> TimingFor(int speed, int gap)
-{
-    if (speed < 1)
-        return std::nullopt;
-    const int dotMs = DotTimeMs(speed);
-    const auto padMs = CharacterPadMs(gap, dotMs);
-    if (!padMs)
-        return std::nullopt;
-    return SendTiming { dotMs, 3 * dotMs, *padMs, 5 * dotMs };
-}
 
 void SendText(KeyerWindow& window, const KeyerServices& services)
 {

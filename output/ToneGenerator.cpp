@@ -204,7 +204,7 @@ void ToneGenerator::Sound(int frequencyHz, int durationMs)
     m_state->Sound(frequencyHz, durationMs);
 }
 
-ToneFunction ToneGenerator::AsToneFunction()
+std::function<void(int, int)> ToneGenerator::AsToneFunction()
 {
     return [state = m_state](
                int frequencyHz, int durationMs) { state->Sound(frequencyHz, durationMs); };

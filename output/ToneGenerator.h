@@ -1,8 +1,8 @@
 #pragma once
 
-#include "output/Platform.h"
 #include "output/PulseStream.h"
 
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -63,9 +63,9 @@ public:
     // for a frequency that cannot be rendered, 0 or less, or 24000 Hz and above.
     void Sound(int frequencyHz, int durationMs);
 
-    // A ToneFunction calling Sound that stays safe, and silent, after this generator is gone:
+    // A function calling Sound that stays safe, and silent, after this generator is gone:
     // detached workers may still call it while the program exits.
-    ToneFunction AsToneFunction();
+    std::function<void(int frequencyHz, int durationMs)> AsToneFunction();
 
 private:
     struct State;

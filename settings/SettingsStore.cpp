@@ -2,6 +2,7 @@
 
 #include "settings/AtomicFile.h"
 #include "settings/ProfileText.h"
+#include "settings/Timing.h"
 
 #include <climits>
 #include <cstdlib>

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/KeyerWindow.h"
+#include "engine/KeyerWindow.h"
 
 #include <QFrame>
 #include <memory>

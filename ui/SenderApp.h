@@ -1,6 +1,6 @@
 #pragma once
 
-#include "output/Platform.h"
+#include "engine/Platform.h"
 #include "ui/HelpViewer.h"
 #include "ui/WinApp.h"
 

@@ -1,7 +1,7 @@
 #pragma once
 
-#include "output/KeyerWindow.h"
-#include "output/Platform.h"
+#include "engine/KeyerWindow.h"
+#include "engine/Platform.h"
 #include "ui/Dialog.h"
 #include "ui/SliderCtrl.h"
 

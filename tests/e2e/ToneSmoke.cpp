@@ -3,7 +3,7 @@
 //   tone_smoke check FILE    checks that FILE (16-bit mono 48 kHz WAV) holds exactly them
 // Exits 0 when all is well; prints what it found either way.
 
-#include "output/KeyElement.h"
+#include "engine/KeyElement.h"
 #include "output/ToneGenerator.h"
 #include "output/ToneMixer.h"
 #include "tests/e2e/RecordedTones.h"
@@ -16,7 +16,6 @@
 #include <vector>
 
 namespace {
-
 
 struct Element {
     int frequencyHz;

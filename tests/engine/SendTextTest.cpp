@@ -1,5 +1,6 @@
 #include "engine/SendText.h"
 
+#include "settings/Timing.h"
 #include "tests/support/FakeKeyer.h"
 
 #include <climits>

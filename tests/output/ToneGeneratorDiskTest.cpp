@@ -1,7 +1,7 @@
 // The whole path through SDL with its disk driver, which writes the exact samples to a file in
 // about real time with no sound server. The driver is chosen in this process only.
 
-#include "output/KeyElement.h"
+#include "engine/KeyElement.h"
 #include "output/ToneGenerator.h"
 #include "output/ToneMixer.h"
 #include "tests/support/FakeKeyer.h"

@@ -4,6 +4,7 @@
 
 #include <chrono>
 #include <cstdlib>
+#include <functional>
 #include <gtest/gtest.h>
 #include <string>
 
@@ -23,7 +24,7 @@ TEST_P(ToneGeneratorNoDevice, CallsReturnAtOnceAndNothingIsPrinted)
         setenv("SDL_AUDIODRIVER", GetParam().c_str(), 1);
 
     testing::internal::CaptureStderr();
-    ToneFunction tone;
+    std::function<void(int, int)> tone;
     bool opened = false;
     Clock::duration silentCalls {};
     {

@@ -3,8 +3,8 @@
 // Test doubles for the send engine: a window whose lamp is a recorded state, a virtual clock that
 // advances only when slept on, and a tone function that notes each call at its instant.
 
-#include "output/KeyerWindow.h"
-#include "output/Platform.h"
+#include "engine/KeyerWindow.h"
+#include "engine/Platform.h"
 
 #include <functional>
 #include <string>

@@ -1,6 +1,6 @@
 #include "ui/SenderDlg.h"
 
-#include "output/KeyElement.h"
+#include "engine/KeyElement.h"
 #include "resources/Resource.h"
 #include "tests/ui/TestApp.h"
 #include "tests/ui/UiTestSupport.h"

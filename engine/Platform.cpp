@@ -1,4 +1,4 @@
-#include "output/Platform.h"
+#include "engine/Platform.h"
 
 #include <chrono>
 #include <system_error>

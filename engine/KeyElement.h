@@ -1,7 +1,7 @@
 #pragma once
 
-#include "output/KeyerWindow.h"
-#include "output/Platform.h"
+#include "engine/KeyerWindow.h"
+#include "engine/Platform.h"
 
 namespace kestrin {
 
@@ -9,10 +9,6 @@ namespace kestrin {
 // size at 96 dpi with the 8-point dialog font.
 inline constexpr PixelRect kLampSquare { 10, 10, 143, 143 };
 inline constexpr PixelRect kLampDisc { 10, 10, 142, 142 };
-
-// Element pad around every dot and dash: 600 / speed, integer division. Zero for a speed no
-// timing can use, so that a bad value can never divide by zero.
-int ElementPadMs(int speed);
 
 // Worker body for one element: sounds its own copy of frequency and duration, then ends.
 void ToneWorker(const ToneFunction& tone, int frequencyHz, int durationMs);

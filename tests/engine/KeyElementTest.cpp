@@ -1,4 +1,4 @@
-#include "output/KeyElement.h"
+#include "engine/KeyElement.h"
 
 #include "tests/support/FakeKeyer.h"
 

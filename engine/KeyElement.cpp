@@ -1,13 +1,10 @@
-#include "output/KeyElement.h"
+#include "engine/KeyElement.h"
+
+#include "settings/Timing.h"
 
 #include <algorithm>
 
 namespace kestrin {
-
-int ElementPadMs(int speed)
-{
-    return speed >= 1 ? 600 / speed : 0;
-}
 
 void ToneWorker(const ToneFunction& tone, int frequencyHz, int durationMs)
 {

@@ -1,0 +1,26 @@
+#!/usr/bin/env bash
+# Fails when a library includes a header of a layer it may not see. The build already refuses a
+# header of a library that is not linked; this also catches one reached some other way.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+# folder: the folders whose headers it may include
+declare -A allowed=(
+    [settings]="settings"
+    [output]="output"
+    [engine]="engine settings"
+    [resources]="resources"
+    [ui]="ui engine settings resources"
+)
+
+status=0
+for folder in "${!allowed[@]}"; do
+    while IFS=: read -r file line include; do
+        target=${include%%/*}
+        [[ " ${allowed[$folder]} " == *" $target "* ]] && continue
+        echo "$file:$line: $folder/ may not include $include" >&2
+        status=1
+    done < <(grep -rnoE '^#include "[a-z]+/[^"]+"' --include='*.h' --include='*.cpp' "$folder" \
+        | sed -E 's/#include "([^"]+)"/\1/')
+done
+exit $status
