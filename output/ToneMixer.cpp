@@ -20,16 +20,6 @@ static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t)
         && std::atomic<std::uint32_t>::is_always_lock_free,
     "the render count doubles as a futex word");
 
-std::int64_t SampleTimeNs(std::int64_t sample)
-{
-    return sample * kNsPerSecond / kToneSampleRate;
-}
-
-std::int64_t SinceEpochNs(ToneMixer::Clock::time_point t)
-{
-    return std::chrono::duration_cast<std::chrono::nanoseconds>(t.time_since_epoch()).count();
-}
-
 // The sine of a whole-hertz tone at the middle of its sample n: the phase is reduced in
 // integers, so a long tone keeps its exact pitch, and half a sample in, no sample of the edges
 // is 0.
@@ -105,14 +95,8 @@ ToneMixer::Voice ToneMixer::Add(int frequencyHz, int durationMs, std::int64_t st
 ToneMixer::Voice ToneMixer::AddAfterDelay(
     int frequencyHz, int durationMs, Clock::time_point callTime)
 {
-    std::int64_t start = m_claimedTo.load();
-    if (m_hasClock.load(std::memory_order_acquire)) {
-        const std::int64_t sinceBaseNs = SinceEpochNs(callTime + m_startDelay)
-            - m_clockBaseNs.load(std::memory_order_relaxed)
-            - m_clockOffsetNs.load(std::memory_order_relaxed);
-        start = std::llround(
-            static_cast<double>(sinceBaseNs) * kToneSampleRate / static_cast<double>(kNsPerSecond));
-    }
+    const std::int64_t start
+        = m_clock.SampleAt(callTime + m_startDelay).value_or(m_claimedTo.load());
     return Add(frequencyHz, durationMs, start);
 }
 
@@ -156,24 +140,6 @@ bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
             queued, Tag(voice.id, kFree), std::memory_order_acq_rel))
         return false;
     return Finished(voice) && !m_stopped.load();
-}
-
-void ToneMixer::UpdateClock(Clock::time_point now, std::int64_t from)
-{
-    const std::int64_t nowNs = SinceEpochNs(now);
-    if (m_offsetCount == 0)
-        m_clockBaseNs.store(nowNs, std::memory_order_relaxed);
-    m_offsetsNs[m_offsetNext]
-        = nowNs - m_clockBaseNs.load(std::memory_order_relaxed) - SampleTimeNs(from);
-    m_offsetNext = (m_offsetNext + 1) % kClockWindow;
-    m_offsetCount = std::min(m_offsetCount + 1, kClockWindow);
-    // The median of recent buffers: one that came late, or several asked for at once to refill
-    // the server, must not move the latency of the voices placed after it.
-    std::array<std::int64_t, kClockWindow> offsets = m_offsetsNs;
-    const auto middle = offsets.begin() + m_offsetCount / 2;
-    std::nth_element(offsets.begin(), middle, offsets.begin() + m_offsetCount);
-    m_clockOffsetNs.store(*middle, std::memory_order_relaxed);
-    m_hasClock.store(true, std::memory_order_release);
 }
 
 void ToneMixer::TakeQueued(std::int64_t earliest)
@@ -237,7 +203,7 @@ void ToneMixer::Render(float* out, int frames, Clock::time_point now)
     const std::int64_t from = m_claimedTo.load();
     const std::int64_t to = from + frames;
     m_claimedTo.store(to);
-    UpdateClock(now, from);
+    m_clock.Update(now, from);
     TakeQueued(from);
     Mix(out, frames, from);
     FreeEndedBy(to);
@@ -248,7 +214,7 @@ void ToneMixer::Render(float* out, int frames, Clock::time_point now)
 void ToneMixer::Commit(std::int64_t taken, std::int64_t guard, Clock::time_point now)
 {
     m_writingAhead.store(true);
-    UpdateClock(now, taken);
+    m_clock.Update(now, taken);
     const std::int64_t firstChangeable = std::max(m_claimedTo.load(), taken + guard);
     m_claimedTo.store(firstChangeable);
     // Nothing before this is rendered again, so voices that end there are done with.

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "output/SampleClock.h"
+
 #include <array>
 #include <atomic>
 #include <chrono>
@@ -8,9 +10,6 @@
 #include <optional>
 
 namespace kestrin {
-
-inline constexpr int kToneSampleRate = 48000;
-inline constexpr int kSamplesPerMs = kToneSampleRate / 1000;
 
 // Sums tone voices into the buffers an audio device asks for. Each voice is a sine of a whole
 // number of hertz, exactly durationMs x 48 samples long, placed at an absolute sample position of
@@ -32,9 +31,6 @@ public:
     // Rise and fall: 6 ms of raised cosine (10 to 90 % in 3.5 ms), at most half the voice. Shorter
     // ramps put more than 1/10000 of a 60 ms tone's energy over 200 Hz away from it.
     static constexpr int kRampSamples = 6 * kSamplesPerMs;
-    // Buffers whose timing the sample clock takes the median of: 0.34 s of 256-frame buffers, over
-    // which the server's requests wander by a few ms around the stream's clock.
-    static constexpr int kClockWindow = 64;
 
     // A voice handed out by Add: its samples are [start, end). Empty when nothing will sound.
     struct Voice {
@@ -120,7 +116,6 @@ private:
 
     static std::uint64_t Tag(std::uint64_t id, State state) { return id << kStateBits | state; }
     bool Finished(const Voice& voice) const;
-    void UpdateClock(Clock::time_point now, std::int64_t from);
     // Moves queued voices into m_mixing, none starting before earliest; with the mixer stopped,
     // drops every voice instead.
     void TakeQueued(std::int64_t earliest);
@@ -145,18 +140,11 @@ private:
     // Bumped after each buffer and at Stop; waiters sleep on it.
     std::atomic<std::uint32_t> m_renderCount { 0 };
     std::atomic<int> m_waiters { 0 };
-    // The sample clock, published by Render: when the first buffer was asked for, and the median of
-    // recent buffers' (request time - first sample's time), both in ns.
-    std::atomic<bool> m_hasClock { false };
-    std::atomic<std::int64_t> m_clockBaseNs { 0 };
-    std::atomic<std::int64_t> m_clockOffsetNs { 0 };
+    SampleClock m_clock;
 
     // The audio thread's own.
     std::array<Mixing, kMaxVoices> m_mixing {};
     int m_mixingCount = 0;
-    std::array<std::int64_t, kClockWindow> m_offsetsNs {};
-    int m_offsetCount = 0;
-    int m_offsetNext = 0;
 };
 
 } // namespace kestrin

@@ -193,6 +193,27 @@ TEST(ToneMixer, OneLateOrEarlyBufferDoesNotMoveTheClock)
     EXPECT_EQ(mixer.AddAfterDelay(800, 60, callTime).start, expected);
 }
 
+TEST(SampleClock, ConvertsPositionsPastTenToTheTenExactly)
+{
+    // Past 2^63 / 10^9 samples (53 hours) a plain sample x 10^9 overflows.
+    for (const std::int64_t sample : { std::int64_t { 0 }, std::int64_t { 1 },
+             std::int64_t { 10'000'000'000 }, std::int64_t { 10'000'000'001 },
+             std::int64_t { 151'373'000'000'007 }, std::int64_t { 400'000'000'000'003 } }) {
+        const auto exactNs = static_cast<std::int64_t>(__int128 { sample } * 1'000'000'000 / 48000);
+        EXPECT_EQ(SampleClock::SampleTimeNs(sample), exactNs) << sample;
+        EXPECT_EQ(SampleClock::SampleAtNs(exactNs), sample) << sample;
+        EXPECT_EQ(SampleClock::SampleAtNs(exactNs + 20'833), sample + 1) << sample;
+    }
+    EXPECT_EQ(SampleClock::SampleAtNs(-20'833), -1);
+
+    // A stream that has run for 60 days places a voice as on its first day.
+    SampleClock clock;
+    const std::int64_t late = std::int64_t { 48000 } * 3600 * 24 * 60 + 5;
+    clock.Update(kT0, late);
+    EXPECT_EQ(clock.SampleAt(kT0 + milliseconds(15)), late + 15 * 48);
+    EXPECT_FALSE(SampleClock().SampleAt(kT0));
+}
+
 TEST(ToneMixer, VoiceNeverLosesItsHeadToABufferAlreadyBegun)
 {
     ToneMixer mixer(0);
