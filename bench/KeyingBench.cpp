@@ -1,0 +1,282 @@
+// Measures on-air timing of a whole send: starts the real program on the X server and sound
+// server of the environment (DISPLAY, PULSE_SERVER; keying_bench.sh starts private ones), presses
+// "Go !" with xdotool, records the null sink's monitor, and compares every silence between two
+// tones with the sum of the waits that the timing rules give for it. A preloaded library
+// (SleepTrace.cpp) notes the start and end of every wait of the window thread, which gives the work
+// done between two waits and when the lamp lit. Prints figures; never fails on a slow machine.
+//
+//   keying_bench --kestrin PATH --trace-lib PATH [--text TEXT] [--speed N] [--gap N] [--tone N]
+// Without --text the window's initial sentence is sent.
+
+#include "ParecRecorder.h"
+#include "engine/KeyerWindow.h"
+#include "engine/SendText.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <map>
+#include <optional>
+#include <sstream>
+
+namespace {
+
+using namespace kestrin;
+using bench::Clock;
+using bench::Percentile;
+
+constexpr const char* kInitialText = "Type your text to send here and click the Go! button.";
+
+// What the timing rules give for a send: every wait in order, and each tone's start and length,
+// from the engine itself on a clock that only advances when slept on.
+struct Model {
+    std::vector<int> waitsMs; // the waits that really sleep (> 0 ms)
+    std::vector<std::size_t> toneWait; // per tone: index of the wait that it sounds through
+    std::vector<long long> toneStartMs;
+    std::vector<int> toneMs;
+    long long totalMs = 0;
+};
+
+class ModelWindow final : public KeyerWindow, public Sleeper, public WorkerStarter {
+public:
+    ModelWindow(std::string text, KeyerSettings settings)
+        : m_text(std::move(text))
+        , m_settings(settings)
+    { }
+    std::string Text() const override { return m_text; }
+    const KeyerSettings& Settings() const override { return m_settings; }
+    Colour LampOffColour() const override { return kBlack; }
+    std::unique_ptr<LampSurface> GetLampSurface() override { return nullptr; }
+    void MarkForRepaint() override { }
+    void Sleep(int ms) override
+    {
+        if (ms <= 0)
+            return;
+        model.waitsMs.push_back(ms);
+        model.totalMs += ms;
+    }
+    bool Start(std::function<void()> job) override
+    {
+        job();
+        return true;
+    }
+    Model model;
+
+private:
+    std::string m_text;
+    KeyerSettings m_settings;
+};
+
+Model ModelOf(const std::string& text, const KeyerSettings& settings)
+{
+    ModelWindow window(text, settings);
+    const KeyerServices services { window, window, [&window](int, int durationMs) {
+                                      // The element's own wait is the next one slept.
+                                      window.model.toneWait.push_back(window.model.waitsMs.size());
+                                      window.model.toneStartMs.push_back(window.model.totalMs);
+                                      window.model.toneMs.push_back(durationMs);
+                                  } };
+    SendText(window, services);
+    return window.model;
+}
+
+struct Wait {
+    long long startNs;
+    long long endNs;
+    long long askedNs;
+};
+
+std::vector<Wait> ReadTrace(const std::string& path)
+{
+    std::vector<Wait> waits;
+    std::ifstream in(path);
+    Wait w {};
+    while (in >> w.startNs >> w.endNs >> w.askedNs)
+        waits.push_back(w);
+    return waits;
+}
+
+// The first run of traced waits that asks exactly what the model waits.
+std::optional<std::size_t> FindSend(const std::vector<Wait>& trace, const Model& model)
+{
+    const std::size_t n = model.waitsMs.size();
+    for (std::size_t at = 0; at + n <= trace.size(); ++at) {
+        bool same = true;
+        for (std::size_t i = 0; i < n && same; ++i)
+            same = trace[at + i].askedNs == model.waitsMs[i] * 1000000LL;
+        if (same)
+            return at;
+    }
+    return std::nullopt;
+}
+
+std::string Run(const std::string& command)
+{
+    std::string out;
+    if (FILE* pipe = popen(command.c_str(), "r")) {
+        char buf[256];
+        while (std::fgets(buf, sizeof buf, pipe) != nullptr)
+            out += buf;
+        pclose(pipe);
+    }
+    while (!out.empty() && (out.back() == '\n' || out.back() == ' '))
+        out.pop_back();
+    return out;
+}
+
+std::string Quoted(const std::string& s)
+{
+    std::string q = "'";
+    for (const char c : s)
+        q += c == '\'' ? std::string("'\\''") : std::string(1, c);
+    return q + "'";
+}
+
+void PrintFigures(const char* name, std::vector<double> v, const char* unit)
+{
+    if (v.empty()) {
+        std::printf("%-34s none\n", name);
+        return;
+    }
+    std::printf("%-34s median %7.3f  p95 %7.3f  max %7.3f  min %7.3f %s (n=%zu)\n", name,
+        Percentile(v, 0.5), Percentile(v, 0.95), *std::max_element(v.begin(), v.end()),
+        *std::min_element(v.begin(), v.end()), unit, v.size());
+}
+
+struct HeardTone {
+    std::int64_t first;
+    std::int64_t last;
+};
+
+// Runs of non-zero samples separated by at least 1 ms of digital silence.
+std::vector<HeardTone> FindTones(const std::vector<std::int16_t>& s)
+{
+    constexpr std::int64_t kSilence = bench::kRecordSamplesPerMs;
+    std::vector<HeardTone> tones;
+    std::int64_t zeros = kSilence;
+    for (std::int64_t i = 0; i < static_cast<std::int64_t>(s.size()); ++i) {
+        if (s[static_cast<std::size_t>(i)] == 0) {
+            ++zeros;
+            continue;
+        }
+        if (zeros >= kSilence)
+            tones.push_back({ i, i });
+        tones.back().last = i;
+        zeros = 0;
+    }
+    return tones;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    std::map<std::string, std::string> opt { { "--text", "" }, { "--speed", "20" },
+        { "--gap", "1" }, { "--tone", "800" }, { "--kestrin", "" }, { "--trace-lib", "" } };
+    for (int i = 1; i + 1 < argc; i += 2)
+        opt[argv[i]] = argv[i + 1];
+    if (opt["--kestrin"].empty() || opt["--trace-lib"].empty()) {
+        std::fprintf(stderr,
+            "usage: keying_bench --kestrin PATH --trace-lib PATH [--text T] "
+            "[--speed N] [--gap N] [--tone N]\n");
+        return 2;
+    }
+    const KeyerSettings settings { std::atoi(opt["--tone"].c_str()),
+        std::atoi(opt["--speed"].c_str()), std::atoi(opt["--gap"].c_str()) };
+    const std::string text = opt["--text"].empty() ? kInitialText : opt["--text"];
+    const Model model = ModelOf(text, settings);
+
+    char dirTemplate[] = "/tmp/kestrin-keying.XXXXXX";
+    const std::string dir = mkdtemp(dirTemplate);
+    Run("mkdir -p " + dir + "/config && mkdir -m 700 " + dir + "/runtime");
+    std::ofstream(dir + "/config/kestrin.INI")
+        << "[parms]\nTone=" << settings.tone << "\nSpeed=" << settings.speed
+        << "\nGap=" << settings.gap << "\n";
+    const std::string trace = dir + "/trace";
+
+    bench::Recorder recorder("rec.monitor");
+    if (!recorder.Ok())
+        return 1;
+    recorder.WaitForData();
+
+    const std::string start = "env -u SDL_AUDIODRIVER -u QT_QPA_PLATFORM XDG_CONFIG_HOME=" + dir
+        + "/config XDG_RUNTIME_DIR=" + dir + "/runtime LD_PRELOAD=" + Quoted(opt["--trace-lib"])
+        + " KESTRIN_SLEEP_TRACE=" + trace + " " + Quoted(opt["--kestrin"]) + " >" + dir
+        + "/out 2>&1 & echo $!";
+    const std::string pid = Run(start);
+    const std::string wid
+        = Run("timeout 20 xdotool search --sync --onlyvisible --name '^Kestrin$' | head -n1");
+    if (wid.empty()) {
+        std::fprintf(stderr, "no Kestrin window\n");
+        return 1;
+    }
+    // Let the tone device open and the window settle before the send.
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    Run("xdotool windowfocus --sync " + wid);
+    if (!opt["--text"].empty())
+        Run("xdotool key Tab ctrl+a && xdotool type --delay 20 " + Quoted(text)
+            + " && xdotool key shift+Tab");
+    recorder.ResetClock();
+    Run("xdotool key Return");
+    std::this_thread::sleep_for(std::chrono::milliseconds(model.totalMs + 1500));
+    Run("xdotool key Escape");
+    for (int i = 0; i < 100 && Run("kill -0 " + pid + " 2>/dev/null && echo up") == "up"; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    recorder.Stop();
+
+    const auto waits = ReadTrace(trace);
+    const auto at = FindSend(waits, model);
+    const auto tones = FindTones(recorder.Samples());
+    std::printf("text %zu characters, speed %d, gap %d: %zu tones and %zu waits in the model, "
+                "%zu tones heard, %zu waits traced\n",
+        text.size(), settings.speed, settings.gap, model.toneMs.size(), model.waitsMs.size(),
+        tones.size(), waits.size());
+    if (!at || tones.size() != model.toneMs.size()) {
+        std::printf("the send was not found whole in the trace or the recording\n");
+        return 1;
+    }
+
+    // Work between waits and the overshoot of each wait, on the window thread.
+    std::vector<double> between, overshoot;
+    for (std::size_t i = 0; i < model.waitsMs.size(); ++i) {
+        const Wait& w = waits[*at + i];
+        overshoot.push_back(double(w.endNs - w.startNs - w.askedNs) / 1e6);
+        if (i > 0)
+            between.push_back(double(w.startNs - waits[*at + i - 1].endNs) / 1e6);
+    }
+
+    // Silences on air against the model, and the lamp against the sound.
+    const double msPerSample = 1000.0 / bench::kRecordRate;
+    std::vector<double> gapError, lampToSound, lengthError;
+    for (std::size_t i = 0; i < tones.size(); ++i) {
+        const auto& t = tones[i];
+        lengthError.push_back(double(t.last + 1 - t.first) * msPerSample - double(model.toneMs[i]));
+        const Wait& lit = waits[*at + model.toneWait[i]];
+        const auto heardNs = std::chrono::duration_cast<std::chrono::nanoseconds>(
+            recorder.TimeOf(t.first).time_since_epoch())
+                                 .count();
+        lampToSound.push_back(double(heardNs - lit.startNs) / 1e6);
+        if (i + 1 < tones.size()) {
+            const double heard = double(tones[i + 1].first - (t.last + 1)) * msPerSample;
+            const double modelled
+                = double(model.toneStartMs[i + 1] - (model.toneStartMs[i] + model.toneMs[i]));
+            gapError.push_back(heard - modelled);
+        }
+    }
+    const double heardSpan = double(tones.back().first - tones.front().first) * msPerSample;
+    const double modelSpan = double(model.toneStartMs.back() - model.toneStartMs.front());
+
+    PrintFigures("work between two waits", between, "ms");
+    PrintFigures("wait overshoot", overshoot, "ms");
+    PrintFigures("gap error (heard - model)", gapError, "ms");
+    PrintFigures("tone length error", lengthError, "ms");
+    PrintFigures("lamp lit -> sound", lampToSound, "ms");
+    std::printf("%-34s %.1f ms over %.1f s (heard %.1f ms, model %lld ms)\n",
+        "drift, first to last tone", heardSpan - modelSpan, modelSpan / 1000.0, heardSpan,
+        static_cast<long long>(modelSpan));
+    std::printf("%-34s %.3f ms (p95 - p5 %.3f ms)\n", "lamp lit -> sound spread",
+        *std::max_element(lampToSound.begin(), lampToSound.end())
+            - *std::min_element(lampToSound.begin(), lampToSound.end()),
+        Percentile(lampToSound, 0.95) - Percentile(lampToSound, 0.05));
+    Run("rm -rf " + dir);
+    return 0;
+}
