@@ -2,6 +2,7 @@
 
 #include <atomic>
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
 #include <sys/stat.h>
 #include <unistd.h>
@@ -58,19 +59,34 @@ std::filesystem::path TemporaryName(const std::filesystem::path& file, int attem
     return file.parent_path() / name;
 }
 
-// The file a save replaces: the target of a symbolic link, so that the link survives.
+// The file a save replaces: at the end of any symbolic links, so that they survive. The last
+// link may point at a file that does not exist yet, which the save then creates.
 bool ResolveTarget(const std::filesystem::path& file, std::filesystem::path& target)
 {
-    std::error_code error;
-    if (!std::filesystem::is_symlink(file, error)) {
-        target = file;
-        return true;
+    constexpr int kMaxLinks = 40; // as the kernel allows in one path
+    target = file;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        struct stat info { };
+        if (::lstat(target.c_str(), &info) != 0)
+            return errno == ENOENT;
+        if (!S_ISLNK(info.st_mode))
+            return true;
+        std::error_code error;
+        const std::filesystem::path next = std::filesystem::read_symlink(target, error);
+        if (error)
+            return false;
+        // Not normalised: ".." in a link is the kernel's to resolve, from the link's real folder.
+        target = next.is_absolute() ? next : target.parent_path() / next;
     }
-    target = std::filesystem::canonical(file, error);
-    return !error;
+    return false;
 }
 
 } // namespace
+
+void LetWritesPastTheSizeLimitFail()
+{
+    (void)std::signal(SIGXFSZ, SIG_IGN); // cannot fail for a valid signal number
+}
 
 FileRead ReadSmallFile(const std::filesystem::path& file)
 {
@@ -107,6 +123,10 @@ bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view b
     const bool hadOld = ::stat(target.c_str(), &old) == 0;
     if (hadOld && !S_ISREG(old.st_mode))
         return false;
+    // A file the user made read-only is pinned; the folder being writable is no leave to replace
+    // it. Root writes it anyway, as it could in place.
+    if (hadOld && ::faccessat(AT_FDCWD, target.c_str(), W_OK, AT_EACCESS) != 0)
+        return false;
 
     std::filesystem::path temporary;
     int raw = -1;
@@ -123,11 +143,13 @@ bool ReplaceFileAtomically(const std::filesystem::path& file, std::string_view b
 
     bool ok = true;
     if (hadOld) {
-        // A different owner can only be kept by a privileged process; the mode always can, and a
-        // replacement that might show a private file to others is not made.
-        if (old.st_uid != ::geteuid() || old.st_gid != ::getegid())
-            (void)::fchown(fd.Get(), old.st_uid, old.st_gid); // best effort, see above
-        ok = ::fchmod(fd.Get(), old.st_mode & 07777) == 0;
+        // The replacement gets the old owner, group and mode, or is not made: with another group
+        // the old mode could show a private file to other people.
+        struct stat made { };
+        ok = ::fstat(fd.Get(), &made) == 0;
+        if (ok && (made.st_uid != old.st_uid || made.st_gid != old.st_gid))
+            ok = ::fchown(fd.Get(), old.st_uid, old.st_gid) == 0;
+        ok = ok && ::fchmod(fd.Get(), old.st_mode & 07777) == 0;
     }
     ok = ok && WriteAll(fd.Get(), bytes) && ::fsync(fd.Get()) == 0;
     ok = fd.Close() && ok;

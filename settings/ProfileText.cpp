@@ -119,13 +119,19 @@ ProfileText::ProfileText(std::string bytes)
 std::int64_t ProfileText::ReadInteger(
     std::string_view section, std::string_view key, std::int64_t defaultValue) const
 {
+    return StoredInteger(section, key).value_or(defaultValue);
+}
+
+std::optional<std::int64_t> ProfileText::StoredInteger(
+    std::string_view section, std::string_view key) const
+{
     const ValueSpan span = FindValue(FindSection(section), key);
     if (!span.found)
-        return defaultValue;
+        return std::nullopt;
     const std::string_view value
         = Unquote(std::string_view(m_bytes).substr(span.begin, span.end - span.begin));
     if (value.empty())
-        return defaultValue;
+        return std::nullopt;
     return LeadingInteger(value);
 }
 

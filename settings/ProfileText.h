@@ -2,6 +2,7 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -22,6 +23,8 @@ public:
     // default when the section or key is missing or the value is empty.
     std::int64_t ReadInteger(
         std::string_view section, std::string_view key, std::int64_t defaultValue) const;
+    // The same integer, or nothing when the section or key is missing or the value is empty.
+    std::optional<std::int64_t> StoredInteger(std::string_view section, std::string_view key) const;
 
     // Replaces the key's value where it stands, or adds the key at the end of its section, or the
     // section at the end of the text. Leaves the text as it is when the value already reads so.

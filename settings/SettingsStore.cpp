@@ -1,6 +1,7 @@
 #include "settings/SettingsStore.h"
 
 #include "settings/AtomicFile.h"
+#include "settings/ProfileEncoding.h"
 #include "settings/ProfileText.h"
 #include "settings/Timing.h"
 
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <pwd.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kestrin {
 
@@ -59,12 +61,10 @@ KeyerSettings UsableKeyerSettings(std::int64_t tone, std::int64_t speed, std::in
     KeyerSettings result;
     result.tone = tone >= INT_MIN && tone <= INT_MAX ? static_cast<int>(tone) : defaults.tone;
     result.speed = speed >= 1 && speed <= INT_MAX ? static_cast<int>(speed) : defaults.speed;
-    // The character pad is (gap x dot time) / 2, and gap x dot time must stay an int.
+    // The character pad is (gap x dot time) / 2, and gap x dot time must stay an int. Lowering a
+    // gap that is too large to the largest that fits would still pause for days.
     const std::int64_t largestGap = LargestUsableGap(DotTimeMs(result.speed));
-    if (gap < 0)
-        result.gap = defaults.gap;
-    else
-        result.gap = static_cast<int>(gap < largestGap ? gap : largestGap);
+    result.gap = gap >= 0 && gap <= largestGap ? static_cast<int>(gap) : defaults.gap;
     return result;
 }
 
@@ -80,26 +80,36 @@ KeyerSettings LoadKeyerSettings(const std::filesystem::path& file)
 {
     if (file.empty())
         return {};
-    FileRead read = ReadSmallFile(file);
+    const FileRead read = ReadSmallFile(file);
     if (read.outcome != FileRead::Outcome::Read)
         return {};
-    return KeyerSettingsFrom(ProfileText(std::move(read.bytes)));
+    return KeyerSettingsFrom(ProfileText(ProfileEncoding::Of(read.bytes).Decode(read.bytes)));
+}
+
+void WriteKeyerSettings(ProfileText& profile, const KeyerSettings& settings)
+{
+    const std::pair<std::string_view, int> values[]
+        = { { kToneKey, settings.tone }, { kSpeedKey, settings.speed }, { kGapKey, settings.gap } };
+    for (const auto& [key, value] : values) {
+        // Writing "12" over "12 ; fast" would only lose the comment.
+        if (profile.StoredInteger(kSection, key) != value)
+            profile.SetValue(kSection, key, std::to_string(value));
+    }
 }
 
 void SaveKeyerSettings(const std::filesystem::path& file, const KeyerSettings& settings)
 {
     if (file.empty())
         return;
-    FileRead read = ReadSmallFile(file);
+    const FileRead read = ReadSmallFile(file);
     // Rewriting a file that could not be read would lose whatever else it holds.
     if (read.outcome == FileRead::Outcome::Unreadable)
         return;
     const bool existed = read.outcome == FileRead::Outcome::Read;
-    ProfileText profile(std::move(read.bytes));
+    const ProfileEncoding encoding = ProfileEncoding::Of(read.bytes);
+    ProfileText profile(encoding.Decode(read.bytes));
     const std::string before = profile.Bytes();
-    profile.SetValue(kSection, kToneKey, std::to_string(settings.tone));
-    profile.SetValue(kSection, kSpeedKey, std::to_string(settings.speed));
-    profile.SetValue(kSection, kGapKey, std::to_string(settings.gap));
+    WriteKeyerSettings(profile, settings);
     if (existed && profile.Bytes() == before)
         return;
 
@@ -108,7 +118,8 @@ void SaveKeyerSettings(const std::filesystem::path& file, const KeyerSettings& s
         std::filesystem::create_directories(file.parent_path(), error);
     if (error)
         return;
-    (void)ReplaceFileAtomically(file, profile.Bytes()); // a failed save is silent by design
+    // A failed save is silent by design.
+    (void)ReplaceFileAtomically(file, encoding.Encode(profile.Bytes()));
 }
 
 } // namespace kestrin

@@ -24,15 +24,21 @@ std::string ExecutableBaseName();
 KeyerSettings LoadKeyerSettings(const std::filesystem::path& file);
 KeyerSettings KeyerSettingsFrom(const ProfileText& profile);
 
-// The one place where stored values that no send could use are mended: a speed below 1 and a gap
-// below 0 take their defaults, a gap whose gap x (1200 / speed) passes the largest int is lowered
-// to the largest that fits, and a number beyond the int range is never wrapped (a tone takes its
-// default). Everything else, even outside the slider ranges, is kept.
+// The one place where stored values that no send could use are mended: a speed below 1, a gap
+// below 0 and a gap whose gap x (1200 / speed) passes the largest int take their defaults, and a
+// number beyond the int range is never wrapped (a tone takes its default). Everything else, even
+// outside the slider ranges, is kept.
 KeyerSettings UsableKeyerSettings(std::int64_t tone, std::int64_t speed, std::int64_t gap);
 
-// Writes Tone, Speed and Gap into section "parms" as decimal text, creating the directory and
-// the file when needed and keeping every other byte of the file. Leaves the file untouched when
-// it already holds these values. Failures are silent and leave the old file as it was.
+// Writes Tone, Speed and Gap into section "parms" as decimal text. A key whose stored value
+// already reads as the same number keeps its line as it is, text after the number included.
+void WriteKeyerSettings(ProfileText& profile, const KeyerSettings& settings);
+
+// Writes the settings into the file (see WriteKeyerSettings), creating the directory and the
+// file when needed, keeping the file's encoding (single bytes, or UTF-16 with its byte-order mark)
+// and every other character. Leaves the file untouched when it already holds these values, and
+// when it exists but this user may not write it. Failures are silent and leave the old file as
+// it was.
 void SaveKeyerSettings(const std::filesystem::path& file, const KeyerSettings& settings);
 
 } // namespace kestrin

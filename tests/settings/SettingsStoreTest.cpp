@@ -1,14 +1,20 @@
 #include "settings/SettingsStore.h"
 
+#include "settings/AtomicFile.h"
+
 #include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
+#include <functional>
 #include <gtest/gtest.h>
 #include <map>
 #include <sstream>
 #include <sys/resource.h>
 #include <sys/stat.h>
+#include <sys/wait.h>
+#include <unistd.h>
+#include <vector>
 
 namespace kestrin {
 namespace {
@@ -85,9 +91,12 @@ TEST(SettingsStore, LoadTakesDefaultsForWhatIsMissingAndMendsWhatNoSendCouldUse)
         { "Speed=0\n", { 800, 20, 1 } },
         { "Speed=-5\nGap=-1\n", { 800, 20, 1 } },
         { "Speed=1\nGap=1789569\n", { 800, 1, 1789569 } }, // 1789569 x 1200 fits an int
-        { "Speed=1\nGap=1789570\n", { 800, 1, 1789569 } },
-        { "Gap=4294967297\n", { 800, 20, 35791394 } }, // not wrapped to 1
-        { "Speed=2000\nGap=99999999999\n", { 800, 2000, INT_MAX } }, // dot time 0: any gap fits
+        { "Speed=1\nGap=1789570\n", { 800, 1, 1 } },
+        { "Gap=2147483647\n", { 800, 20, 1 } }, // lowered to fit, it would pause for days
+        { "Gap=25\n", { 800, 20, 25 } },
+        { "Gap=4294967297\n", { 800, 20, 1 } },
+        { "Speed=2000\nGap=2147483647\n", { 800, 2000, INT_MAX } }, // dot time 0: any gap fits
+        { "Speed=2000\nGap=99999999999\n", { 800, 2000, 1 } },
         { "Speed=4294967297\n", { 800, 20, 1 } },
         { "Speed=-99999999999\n", { 800, 20, 1 } },
         { "Tone=-2147483648\n", { INT_MIN, 20, 1 } },
@@ -111,7 +120,8 @@ TEST(SettingsStore, SaveKeepsOtherSectionsCommentsAndLineEndsByteForByte)
     TempDir dir;
     const fs::path file = dir.Path() / "k.INI";
     WriteBytes(file,
-        "\xEF\xBB\xBF; mine\r\n[window]\r\nx=1\r\n\r\n[Parms]\r\n  speed = 12 \r\nColour=red\r\n"
+        "\xEF\xBB\xBF; mine\r\n[window]\r\nx=1\r\n\r\n[Parms]\r\n  speed = 12 ; fast "
+        "\r\nColour=red\r\n"
         "\r\n# end\r\n");
     SaveKeyerSettings(file, { 800, 25, 3 });
     EXPECT_EQ(ReadBytes(file),
@@ -123,7 +133,7 @@ TEST(SettingsStore, SavingWhatIsStoredLeavesTheFileUntouched)
 {
     TempDir dir;
     const fs::path file = dir.Path() / "k.INI";
-    const std::string handEdited = "[PARMS]\n tone = \"800\"\nSPEED=20\ngap = 1 \n";
+    const std::string handEdited = "[PARMS]\n tone = \"800\"\nSPEED=20 ; fast\ngap = 01 \n";
     WriteBytes(file, handEdited);
     const auto longAgo = fs::last_write_time(file) - std::chrono::hours(24);
     fs::last_write_time(file, longAgo);
@@ -185,25 +195,147 @@ TEST(SettingsStore, UnusablePlacesGiveDefaultsAndSavesThereChangeNothing)
     }
 }
 
-TEST(SettingsStore, FullDiskLeavesTheOldFileIntact)
+// Runs job in a child process, as user uid when that is not this process's own (root only), and
+// returns its wait status.
+int InChildProcess(uid_t uid, const std::function<bool()>& job)
+{
+    const pid_t child = ::fork();
+    if (child == 0) {
+        if (uid != ::geteuid() && (::setgid(uid) != 0 || ::setuid(uid) != 0))
+            ::_exit(3);
+        ::_exit(job() ? 0 : 2);
+    }
+    int status = -1;
+    ::waitpid(child, &status, 0);
+    return status;
+}
+
+TEST(SettingsStore, WritePastTheSizeLimitFailsLikeAFullDiskAndLeavesTheOldFile)
 {
     TempDir dir;
     const fs::path file = dir.Path() / "k.INI";
     const std::string old = "[parms]\nTone=700\n[notes]\n" + std::string(5000, 'x') + "\n";
     WriteBytes(file, old);
-    // A file size limit fails writes the way a full disk does, for root too.
-    rlimit limit {};
-    ASSERT_EQ(::getrlimit(RLIMIT_FSIZE, &limit), 0);
-    const rlimit saved = limit;
-    limit.rlim_cur = 4096;
-    const auto oldHandler = std::signal(SIGXFSZ, SIG_IGN);
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &limit), 0);
-    SaveKeyerSettings(file, KeyerSettings {});
-    ASSERT_EQ(::setrlimit(RLIMIT_FSIZE, &saved), 0);
-    std::signal(SIGXFSZ, oldHandler);
-
+    // The size limit stands for a quota or a full disk, for root too; without the program's
+    // setting SIGXFSZ would end the child.
+    const int status = InChildProcess(::geteuid(), [&] {
+        LetWritesPastTheSizeLimitFail();
+        const rlimit limit { 4096, RLIM_INFINITY };
+        if (::setrlimit(RLIMIT_FSIZE, &limit) != 0)
+            return false;
+        SaveKeyerSettings(file, KeyerSettings {});
+        return true;
+    });
+    EXPECT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
     EXPECT_EQ(ReadBytes(file), old);
     EXPECT_EQ(Snapshot(dir.Path()).size(), 1u); // no temporary left
+}
+
+TEST(SettingsStore, ReadOnlyFileIsLeftAloneButRootWritesIt)
+{
+    constexpr uid_t kNobody = 65534;
+    const bool root = ::geteuid() == 0;
+    const struct {
+        const char* who;
+        uid_t uid;
+        bool saved;
+    } cases[] = {
+        { "user", root ? kNobody : ::geteuid(), false },
+        { "root", 0, true },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.who);
+        if (c.uid == 0 && !root)
+            continue;
+        TempDir dir;
+        const fs::path file = dir.Path() / "k.INI";
+        WriteBytes(file, "[parms]\nTone=700\n");
+        // The folder stays writable, as ~/.config is.
+        if (root) {
+            ASSERT_EQ(::chown(dir.Path().c_str(), c.uid, c.uid), 0);
+            ASSERT_EQ(::chown(file.c_str(), c.uid, c.uid), 0);
+        }
+        ::chmod(file.c_str(), 0444);
+        const int status = InChildProcess(c.uid, [&] {
+            SaveKeyerSettings(file, { 900, 20, 1 });
+            return true;
+        });
+        ASSERT_TRUE(WIFEXITED(status) && WEXITSTATUS(status) == 0) << status;
+        EXPECT_EQ(LoadKeyerSettings(file).tone, c.saved ? 900 : 700);
+        EXPECT_EQ(fs::status(file).permissions(), fs::perms(0444));
+        EXPECT_EQ(Snapshot(dir.Path()).size(), 1u); // no temporary left
+    }
+}
+
+TEST(SettingsStore, DanglingLinkGetsItsTargetWrittenWhereTheFolderExists)
+{
+    const struct {
+        std::vector<std::pair<const char*, const char*>> links; // name, what it points at
+        const char* target; // the file the save writes, or nullptr for none
+    } cases[] = {
+        { { { "k.INI", "dotfiles/kestrin.INI" } }, "dotfiles/kestrin.INI" },
+        { { { "k.INI", "chain" }, { "chain", "dotfiles/kestrin.INI" } }, "dotfiles/kestrin.INI" },
+        { { { "k.INI", "missing/kestrin.INI" } }, nullptr },
+        { { { "k.INI", "loop" }, { "loop", "k.INI" } }, nullptr },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.links.front().second);
+        TempDir dir;
+        fs::create_directory(dir.Path() / "dotfiles");
+        for (const auto& [name, to] : c.links)
+            fs::create_symlink(to, dir.Path() / name);
+        const auto before = Snapshot(dir.Path());
+        SaveKeyerSettings(dir.Path() / "k.INI", KeyerSettings {});
+        EXPECT_TRUE(fs::is_symlink(dir.Path() / "k.INI"));
+        if (c.target == nullptr) {
+            EXPECT_EQ(Snapshot(dir.Path()), before);
+            continue;
+        }
+        EXPECT_EQ(ReadBytes(dir.Path() / c.target), "[parms]\nTone=800\nSpeed=20\nGap=1\n");
+        EXPECT_EQ(Snapshot(dir.Path()).size(), before.size() + 1);
+    }
+}
+
+// Little or big endian UTF-16 of text, after the byte-order mark.
+std::string Utf16(std::u16string_view text, bool little)
+{
+    std::string bytes = little ? "\xFF\xFE" : "\xFE\xFF";
+    for (const char16_t unit : text) {
+        const char low = static_cast<char>(unit & 0xFF), high = static_cast<char>(unit >> 8);
+        bytes += little ? low : high;
+        bytes += little ? high : low;
+    }
+    return bytes;
+}
+
+TEST(SettingsStore, Utf16FileIsReadAndSavedInItsOwnEncoding)
+{
+    // A lone surrogate and a stray last byte must survive a save, as every other character does.
+    const std::u16string others = u"; caf\u00e9 \U0001F600 \xD800!\r\n[x]\r\ny=2\r\n";
+    const struct {
+        bool little;
+        std::string stray;
+        KeyerSettings saved;
+        std::u16string after; // nothing: the file as it was
+    } cases[] = {
+        { true, "", { 600, 20, 1 }, u"[parms]\r\nTone=600\r\nSpeed=20\r\nGap=1\r\n" + others },
+        { false, "", { 600, 20, 1 }, u"[parms]\r\nTone=600\r\nSpeed=20\r\nGap=1\r\n" + others },
+        { true, "\x01", { 600, 25, 1 }, u"[parms]\r\nTone=600\r\nSpeed=25\r\nGap=1\r\n" + others },
+        { true, "", { 600, 12, 3 }, {} },
+        { false, "\x01", { 600, 12, 3 }, {} },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.little << c.saved.speed);
+        TempDir dir;
+        const fs::path file = dir.Path() / "k.INI";
+        const std::string before
+            = Utf16(u"[parms]\r\nTone=600\r\nSpeed=12\r\nGap=3\r\n" + others, c.little) + c.stray;
+        WriteBytes(file, before);
+        EXPECT_EQ(LoadKeyerSettings(file), (KeyerSettings { 600, 12, 3 }));
+        SaveKeyerSettings(file, c.saved);
+        EXPECT_EQ(ReadBytes(file), c.after.empty() ? before : Utf16(c.after, c.little) + c.stray);
+        EXPECT_EQ(LoadKeyerSettings(file), c.saved);
+    }
 }
 
 TEST(SettingsStore, FileLivesInXdgConfigHomeOrInDotConfig)
