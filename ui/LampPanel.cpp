@@ -1,6 +1,9 @@
 #include "ui/LampPanel.h"
 
+#include "ui/DirectLamp.h"
+
 #include <QAccessible>
+#include <QEvent>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
@@ -14,13 +17,25 @@ public:
     { }
     void FillSolid(const PixelRect& rect, Colour colour) override
     {
-        m_panel.SetDrawing(false, rect, colour);
+        m_panel.Draw({ false, colour, rect, m_panel.m_look.disc });
     }
-    void Ellipse(const PixelRect& rect) override { m_panel.SetDrawing(true, rect, m_panel.m_fill); }
+    void Ellipse(const PixelRect& rect) override
+    {
+        m_panel.Draw({ true, m_panel.m_look.fill, m_panel.m_look.square, rect });
+    }
 
 private:
     LampPanel& m_panel;
 };
+
+bool LampPanel::Look::SamePixels(const Look& other) const
+{
+    if (lit != other.lit || fill != other.fill)
+        return false;
+    // A black square on the panel's black face shows nothing of its own.
+    const bool squareShows = fill != kBlack;
+    return (!squareShows || square == other.square) && (!lit || disc == other.disc);
+}
 
 LampPanel::LampPanel(QWidget* parent)
     : QFrame(parent)
@@ -28,9 +43,13 @@ LampPanel::LampPanel(QWidget* parent)
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     setAutoFillBackground(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
+    // A window of its own, for the lamp to be drawn onto directly during a send.
+    setAttribute(Qt::WA_NativeWindow);
     setAccessibleName(tr("Lamp"));
     setAccessibleDescription(tr("dark"));
 }
+
+LampPanel::~LampPanel() = default;
 
 std::unique_ptr<LampSurface> LampPanel::GetSurface()
 {
@@ -45,23 +64,71 @@ QRect LampPanel::Scaled(const PixelRect& rect) const
         QPoint(at(rect.left), at(rect.top)), QPoint(at(rect.right) - 1, at(rect.bottom) - 1));
 }
 
-void LampPanel::SetDrawing(bool lit, const PixelRect& rect, Colour fill)
+void LampPanel::Draw(const Look& look)
 {
-    if (lit) {
-        m_disc = rect;
-    } else {
-        m_square = rect;
-        m_fill = fill;
+    const bool litChanged = look.lit != m_look.lit;
+    const bool pixelsChange = !look.SamePixels(m_look);
+    m_look = look;
+    if (pixelsChange) {
+        if (!m_directTried && isVisible()) {
+            m_directTried = true;
+            // Straight onto the window only where widget pixels are the window's own.
+            if (devicePixelRatioF() == 1.0)
+                m_direct = DirectLamp::ForWidget(*this);
+        }
+        // Both paths put the pixels on the screen before returning, while events stay queued.
+        if (m_direct)
+            m_direct->Show(ImageOf(look), Scaled(look.square).topLeft());
+        else
+            repaint(Scaled(look.square));
+        ++m_screenDraws;
     }
-    m_drawn = true;
-    const bool changed = lit != m_lit;
-    m_lit = lit;
-    // Synchronous: the pixels must reach the screen while the caller goes on to sleep.
-    repaint();
-    if (changed) {
-        setAccessibleDescription(lit ? tr("lit") : tr("dark"));
-        QAccessibleEvent event(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&event);
+    if (litChanged) {
+        setAccessibleDescription(look.lit ? tr("lit") : tr("dark"));
+        // Only an assistive technology that listens is told; building the event costs the send.
+        if (QAccessible::isActive()) {
+            QAccessibleEvent event(this, QAccessible::DescriptionChanged);
+            QAccessible::updateAccessibility(&event);
+        }
+    }
+}
+
+const QImage& LampPanel::ImageOf(const Look& look)
+{
+    QImage& image = look.lit ? m_litImage : m_darkImage;
+    Look& imageLook = look.lit ? m_litImageLook : m_darkImageLook;
+    const QRect square = Scaled(look.square);
+    if (image.isNull() || image.size() != square.size() || !look.SamePixels(imageLook)) {
+        image = QImage(square.size(), QImage::Format_RGB32);
+        QPainter painter(&image);
+        painter.translate(-square.topLeft());
+        PaintLamp(painter, look);
+        imageLook = look;
+    }
+    return image;
+}
+
+bool LampPanel::event(QEvent* event)
+{
+    // A new native window, or a new size, makes what was uploaded for the old one useless.
+    if (event->type() == QEvent::WinIdChange || event->type() == QEvent::Resize) {
+        m_direct.reset();
+        m_directTried = false;
+        m_litImage = QImage();
+        m_darkImage = QImage();
+    }
+    return QFrame::event(event);
+}
+
+void LampPanel::PaintLamp(QPainter& painter, const Look& look) const
+{
+    painter.fillRect(Scaled(look.square), QColor::fromRgb(look.fill));
+    if (look.lit) {
+        painter.setRenderHint(QPainter::Antialiasing);
+        painter.setPen(QPen(Qt::black, 1));
+        painter.setBrush(Qt::white);
+        const QRect disc = Scaled(look.disc);
+        painter.drawEllipse(QRectF(disc).adjusted(0.5, 0.5, -0.5, -0.5));
     }
 }
 
@@ -69,16 +136,7 @@ void LampPanel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
     painter.fillRect(rect(), Qt::black);
-    if (m_drawn) {
-        painter.fillRect(Scaled(m_square), QColor::fromRgb(m_fill));
-        if (m_lit) {
-            painter.setRenderHint(QPainter::Antialiasing);
-            painter.setPen(QPen(Qt::black, 1));
-            painter.setBrush(Qt::white);
-            const QRect disc = Scaled(m_disc);
-            painter.drawEllipse(QRectF(disc).adjusted(0.5, 0.5, -0.5, -0.5));
-        }
-    }
+    PaintLamp(painter, m_look);
     drawFrame(&painter);
 }
 
