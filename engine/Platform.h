@@ -29,7 +29,8 @@ struct KeyerServices {
     ToneFunction tone;
 };
 
-// The real ones: std::this_thread::sleep_for and detached std::threads.
+// The real ones: std::this_thread::sleep_for, with the least timer slack the kernel allows on the
+// sleeping thread, and detached std::threads.
 class ThreadSleeper final : public Sleeper {
 public:
     void Sleep(int ms) override;
