@@ -1,5 +1,6 @@
 #include "ui/HelpViewer.h"
 
+#include <QCoreApplication>
 #include <QDir>
 #include <QFileInfo>
 #include <QTextBrowser>
@@ -8,6 +9,13 @@
 namespace kestrin {
 
 HelpViewer::~HelpViewer()
+{
+    // A widget cannot be destroyed once Qt's application object is gone: then it is let go.
+    if (QCoreApplication::instance() != nullptr)
+        Close();
+}
+
+void HelpViewer::Close()
 {
     delete m_browser;
 }

@@ -22,6 +22,9 @@ public:
 
     QTextBrowser* Window() const { return m_browser; }
 
+    // Closes and destroys the viewer window, if any; the next request opens a new one.
+    void Close();
+
 private:
     QPointer<QTextBrowser> m_browser;
 };

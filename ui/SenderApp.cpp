@@ -27,6 +27,9 @@ bool CSenderApp::InitInstance()
     SetMainWnd(&dlg);
     (void)dlg.DoModal(); // however the window was closed, the program ends
     SetMainWnd(nullptr);
+    // The help window ends with the run: this object is static and outlives Qt's application
+    // object, after which no widget can be destroyed.
+    m_help.Close();
     return false;
 }
 
