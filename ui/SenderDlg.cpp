@@ -8,6 +8,8 @@
 #include "ui/ResourceLoader.h"
 #include "ui/WinApp.h"
 
+#include <QPlainTextEdit>
+#include <QTextDocument>
 #include <QWidget>
 
 namespace kestrin {
@@ -174,8 +176,18 @@ void CSenderDlg::SendText()
 std::string CSenderDlg::Text() const
 {
     // UTF-8 keeps every non-ASCII character in bytes of 128 and above, which have no Morse row:
-    // nothing typed can turn into a character that is sounded.
-    return GetDlgItemText(IDC_TEXT).toUtf8().toStdString();
+    // nothing typed can turn into a character that is sounded. The document's raw text, since
+    // the plain text turns a no-break space into a space, which is a word pause; its paragraph
+    // and line separators become line breaks, as in the plain text.
+    const auto* box = qobject_cast<const QPlainTextEdit*>(GetDlgItem(IDC_TEXT));
+    if (box == nullptr)
+        return GetDlgItemText(IDC_TEXT).toUtf8().toStdString();
+    QString text = box->document()->toRawText();
+    for (QChar& c : text) {
+        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
+            c = QLatin1Char('\n');
+    }
+    return text.toUtf8().toStdString();
 }
 
 LampPanel* CSenderDlg::Lamp() const

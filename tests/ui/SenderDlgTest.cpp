@@ -199,13 +199,14 @@ TEST(SenderDlg, EnterInTheTextBoxBreaksTheLineAndOnGoSends)
         text->setPlainText("E");
         text->moveCursor(QTextCursor::End);
         QTest::keyClick(text, Qt::Key_Return);
-        text->insertPlainText(QString::fromUtf8("\xE2\x82\xAC") + "e");
-        EXPECT_EQ(d.GetDlgItemText(IDC_TEXT), "E\n\u20ACe");
+        text->insertPlainText(QString::fromUtf8("\xE2\x82\xAC\xC2\xA0") + "e");
+        EXPECT_EQ(dlg.Text(), "E\n\u20AC\u00A0e");
         QTest::keyClick(d.GetDlgItem(IDC_GO), Qt::Key_Return);
         d.EndDialog(IDCANCEL);
     });
     EXPECT_EQ(result, IDCANCEL);
-    // "€" has no row and is never turned into one that has ("?" would add six elements).
+    // "€" has no row and is never turned into one that has ("?" would add six elements); a
+    // no-break space is no space, so it adds no word pause.
     EXPECT_EQ(rig.tones, (std::vector<std::pair<int, int>> { { 800, 60 }, { 800, 60 } }));
     EXPECT_EQ(rig.clock.nowMs, 2 * (30 + 120 + 30));
 }
