@@ -1,4 +1,5 @@
 #include "output/ToneGenerator.h"
+#include "settings/AtomicFile.h"
 #include "ui/SenderApp.h"
 
 #include <QGuiApplication>
@@ -9,6 +10,9 @@ kestrin::CSenderApp theApp;
 
 int main(int argc, char** argv)
 {
+    // First, before any library writes a cache or starts a thread.
+    kestrin::LetWritesPastTheSizeLimitFail();
+    kestrin::WatchTerminationSignals();
     // The lamp is drawn while the window thread sleeps, which is known to reach the screen under
     // X11; on a Wayland desktop go through XWayland while there is one, unless the user chose.
     setenv("QT_QPA_PLATFORM", "xcb;wayland", 0);

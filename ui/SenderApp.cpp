@@ -1,6 +1,7 @@
 #include "ui/SenderApp.h"
 
 #include "resources/Resource.h"
+#include "settings/SettingsStore.h"
 #include "ui/SenderDlg.h"
 
 #include <QApplication>
@@ -25,12 +26,21 @@ bool CSenderApp::InitInstance()
     // already, so the first two set-up steps of the platform have nothing to do.
     CSenderDlg dlg(KeyerServices { m_sleeper, m_workers, m_tone });
     SetMainWnd(&dlg);
+    m_sender = &dlg;
     (void)dlg.DoModal(); // however the window was closed, the program ends
+    m_sender = nullptr;
     SetMainWnd(nullptr);
     // The help window ends with the run: this object is static and outlives Qt's application
     // object, after which no widget can be destroyed.
     m_help.Close();
     return false;
+}
+
+void CSenderApp::OnTerminationSignal()
+{
+    if (m_sender != nullptr)
+        SaveKeyerSettings(m_sender->SettingsFile(), m_sender->Settings());
+    CWinApp::OnTerminationSignal();
 }
 
 void CSenderApp::ShowHelpTopic(std::uint32_t contextId)

@@ -8,6 +8,8 @@
 
 namespace kestrin {
 
+class CSenderDlg;
+
 // The application object: runs the main window modally as the program's only window and ends the
 // program when it closes; answers the Help command by showing the help file at the topic of the
 // dialog holding the focus. Sounds nothing itself: the start-up code hands it the tone function.
@@ -18,6 +20,8 @@ public:
 
     const MessageMap& GetMessageMap() const override;
     bool InitInstance() override;
+    // Saves the main window's settings as last taken, as its closing would, and ends the program.
+    [[noreturn]] void OnTerminationSignal() override;
 
     // The start-up code's tone device; silent until set.
     void SetToneFunction(ToneFunction tone) { m_tone = std::move(tone); }
@@ -32,10 +36,11 @@ protected:
 
 private:
     ToneFunction m_tone;
-    ThreadSleeper m_sleeper;
+    TerminationSleeper m_sleeper;
     ThreadStarter m_workers;
     QString m_helpFile;
     HelpViewer m_help;
+    CSenderDlg* m_sender = nullptr; // the main window while it runs
 };
 
 } // namespace kestrin

@@ -1,12 +1,32 @@
 #include "ui/WinApp.h"
 
+#include "settings/SettingsStore.h"
 #include "ui/Dialog.h"
 #include "ui/ResourceLoader.h"
 
 #include <QApplication>
 #include <QFileInfo>
+#include <QSocketNotifier>
 #include <QWidget>
+#include <cerrno>
+#include <chrono>
+#include <condition_variable>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fcntl.h>
+#include <memory>
+#include <mutex>
+#include <string>
+#include <sys/prctl.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <system_error>
+#include <thread>
+#include <unistd.h>
 #include <utility>
+#include <vector>
 
 namespace kestrin {
 namespace {
@@ -15,6 +35,191 @@ CWinApp*& Current()
 {
     static CWinApp* app = nullptr;
     return app;
+}
+
+// What the watcher thread tells the user-interface thread. Never destroyed: the watcher is
+// detached and may still run while static objects go.
+struct TerminationState {
+    std::mutex mutex;
+    std::condition_variable signalled;
+    bool requested = false;
+    int requestRead = -1; // readable once requested; the message loop watches it
+    int requestWrite = -1;
+};
+
+TerminationState& Termination()
+{
+    static TerminationState* const state = new TerminationState;
+    return *state;
+}
+
+// Set once, before the handler is installed; all that the handler touches.
+int gSignalPipeWrite = -1;
+
+extern "C" void PassTerminationSignal(int)
+{
+    const int savedErrno = errno;
+    const char byte = 1;
+    // Non-blocking: when the pipe is full a request is on its way already.
+    (void)!::write(gSignalPipeWrite, &byte, 1);
+    errno = savedErrno;
+}
+
+void WatchForTermination(int signalRead)
+{
+    char byte = 0;
+    for (;;) {
+        const ssize_t got = ::read(signalRead, &byte, 1);
+        if (got == 1)
+            break;
+        if (got < 0 && errno == EINTR)
+            continue;
+        return; // cannot happen while the handler's end is open; then nothing is watched
+    }
+    TerminationState& state = Termination();
+    {
+        const std::lock_guard lock(state.mutex);
+        state.requested = true;
+    }
+    state.signalled.notify_all();
+    (void)!::write(state.requestWrite, &byte, 1); // non-blocking, and the first byte fits
+    std::this_thread::sleep_for(std::chrono::milliseconds(kTerminationGraceMs));
+    ::_exit(0);
+}
+
+[[noreturn]] void EndOnTerminationRequest()
+{
+    if (CWinApp* app = CWinApp::Get())
+        app->OnTerminationSignal();
+    ::_exit(0);
+}
+
+// Qt's messages while its application object is being built are held back: when no display can
+// be opened, Qt explains in several lines that end in a fatal error and an abort, and a single line
+// of ours says it better. Held messages are passed on once the build has succeeded.
+struct HeldMessage {
+    QtMsgType type;
+    QByteArray file;
+    int line;
+    QByteArray function;
+    QByteArray category;
+    QString text;
+};
+
+std::mutex gHeldMutex;
+std::vector<HeldMessage> gHeld;
+QtMessageHandler gPassOn = nullptr;
+
+// The displays tried, as a phrase for the one line that says none could be opened.
+std::string gDisplaysTried = "the default display";
+
+bool IsWayland(const QString& platform)
+{
+    return platform.startsWith(QLatin1String("wayland"));
+}
+
+// Whether a Wayland client could connect, found the way the client library looks.
+bool WaylandDisplayReachable()
+{
+    if (!qEnvironmentVariableIsEmpty("WAYLAND_SOCKET"))
+        return true;
+    QByteArray path = qgetenv("WAYLAND_DISPLAY");
+    if (path.isEmpty())
+        path = "wayland-0";
+    if (!path.startsWith('/')) {
+        const QByteArray runtime = qgetenv("XDG_RUNTIME_DIR");
+        if (runtime.isEmpty())
+            return false;
+        path = runtime + '/' + path;
+    }
+    sockaddr_un address {};
+    address.sun_family = AF_UNIX;
+    if (static_cast<std::size_t>(path.size()) >= sizeof address.sun_path)
+        return false;
+    std::memcpy(address.sun_path, path.constData(), static_cast<std::size_t>(path.size()));
+    const int fd = ::socket(AF_UNIX, SOCK_STREAM | SOCK_CLOEXEC, 0);
+    if (fd < 0)
+        return false;
+    const bool reached
+        = ::connect(fd, reinterpret_cast<const sockaddr*>(&address), sizeof address) == 0;
+    (void)::close(fd); // only a probe
+    return reached;
+}
+
+std::string DisplayPhrase(const QString& platform)
+{
+    if (platform == QLatin1String("xcb")) {
+        const QByteArray display = qgetenv("DISPLAY");
+        return display.isEmpty() ? std::string("X11 display (DISPLAY is not set)")
+                                 : "X11 display \"" + display.toStdString() + "\"";
+    }
+    if (IsWayland(platform)) {
+        const QByteArray display = qgetenv("WAYLAND_DISPLAY");
+        return "Wayland display \""
+            + (display.isEmpty() ? std::string("wayland-0") : display.toStdString()) + "\"";
+    }
+    return "platform \"" + platform.toStdString() + "\"";
+}
+
+[[noreturn]] void SayNoDisplay()
+{
+    std::fprintf(stderr, "%s: cannot open a display: %s\n", ExecutableBaseName().c_str(),
+        gDisplaysTried.c_str());
+    std::fflush(stderr);
+    ::_exit(1); // no abort and no core dump: nothing went wrong inside the program
+}
+
+// Notes the displays that QT_QPA_PLATFORM names, and leaves out a Wayland platform whose display
+// cannot be reached: its client library would complain on stderr before Qt moves on.
+void PrepareDisplays()
+{
+    const QStringList entries
+        = qEnvironmentVariable("QT_QPA_PLATFORM").split(QLatin1Char(';'), Qt::SkipEmptyParts);
+    if (entries.isEmpty())
+        return;
+    std::string tried;
+    QStringList kept;
+    for (const QString& entry : entries) {
+        const QString platform = entry.section(QLatin1Char(':'), 0, 0).trimmed();
+        tried += (tried.empty() ? "" : ", ") + DisplayPhrase(platform);
+        if (!IsWayland(platform) || WaylandDisplayReachable())
+            kept.push_back(entry);
+    }
+    gDisplaysTried = tried;
+    if (kept.isEmpty())
+        SayNoDisplay();
+    if (kept.size() != entries.size())
+        qputenv("QT_QPA_PLATFORM", kept.join(QLatin1Char(';')).toLocal8Bit());
+}
+
+void PassOnHeldMessages()
+{
+    qInstallMessageHandler(gPassOn);
+    std::vector<HeldMessage> held;
+    {
+        const std::lock_guard lock(gHeldMutex);
+        held.swap(gHeld);
+    }
+    for (const HeldMessage& m : held) {
+        const QMessageLogContext context(m.file.isNull() ? nullptr : m.file.constData(), m.line,
+            m.function.isNull() ? nullptr : m.function.constData(),
+            m.category.isNull() ? nullptr : m.category.constData());
+        gPassOn(m.type, context, m.text);
+    }
+}
+
+void HoldStartMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtFatalMsg
+        && text.contains(QLatin1String("no Qt platform plugin could be initialized")))
+        SayNoDisplay();
+    if (type == QtFatalMsg) {
+        PassOnHeldMessages();
+        gPassOn(type, context, text); // Qt aborts when it returns
+        return;
+    }
+    const std::lock_guard lock(gHeldMutex);
+    gHeld.push_back({ type, context.file, context.line, context.function, context.category, text });
 }
 
 } // namespace
@@ -90,17 +295,75 @@ void CWinApp::OnHelp()
 
 void CWinApp::ShowHelpTopic(std::uint32_t) { }
 
+void CWinApp::OnTerminationSignal()
+{
+    ::_exit(0);
+}
+
 int RunApplication(int argc, char** argv)
 {
+    PrepareDisplays();
+    gPassOn = qInstallMessageHandler(HoldStartMessage);
     QApplication application(argc, argv);
+    PassOnHeldMessages();
     // Windows end by their dialogs' own rules, never because the last one closed.
     QApplication::setQuitOnLastWindowClosed(false);
+    // Any message loop, the modal ones included, takes a termination request.
+    std::unique_ptr<QSocketNotifier> termination;
+    if (const int fd = Termination().requestRead; fd >= 0) {
+        termination = std::make_unique<QSocketNotifier>(fd, QSocketNotifier::Read);
+        QObject::connect(
+            termination.get(), &QSocketNotifier::activated, [] { EndOnTerminationRequest(); });
+    }
     CWinApp* app = CWinApp::Get();
     if (app == nullptr)
         return 1;
     if (!app->InitInstance())
         return app->ExitInstance();
     return app->Run();
+}
+
+void WatchTerminationSignals()
+{
+    int signalPipe[2];
+    int requestPipe[2];
+    if (::pipe2(signalPipe, O_CLOEXEC) != 0 || ::pipe2(requestPipe, O_CLOEXEC | O_NONBLOCK) != 0)
+        return; // no pipe: the signals keep their default, ending without a save
+    // The watcher blocks on its end; the handler never does. Should this fail, the handler could
+    // block only once some 64 KiB of signals were waiting in the pipe.
+    (void)::fcntl(signalPipe[1], F_SETFL, O_NONBLOCK);
+    TerminationState& state = Termination();
+    state.requestRead = requestPipe[0];
+    state.requestWrite = requestPipe[1];
+    gSignalPipeWrite = signalPipe[1];
+    try {
+        std::thread(WatchForTermination, signalPipe[0]).detach();
+    } catch (const std::system_error&) {
+        return; // no thread: the signals keep their default, ending without a save
+    }
+    struct sigaction action { };
+    action.sa_handler = PassTerminationSignal;
+    sigfillset(&action.sa_mask);
+    action.sa_flags = SA_RESTART;
+    for (const int number : { SIGTERM, SIGHUP, SIGINT })
+        (void)::sigaction(number, &action, nullptr); // cannot fail for these signals
+}
+
+void TerminationSleeper::Sleep(int ms)
+{
+    // The least timer slack, as ThreadSleeper asks for: every gap on air would carry it.
+    thread_local const bool precise = ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
+    (void)precise; // without it the waits are only a little longer
+    if (ms <= 0)
+        return;
+    TerminationState& state = Termination();
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    std::unique_lock lock(state.mutex);
+    // A condition variable's timed wait is as exact as sleep_for; poll's timeout is not.
+    if (!state.signalled.wait_until(lock, deadline, [&state] { return state.requested; }))
+        return;
+    lock.unlock();
+    EndOnTerminationRequest();
 }
 
 } // namespace kestrin

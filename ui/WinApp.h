@@ -1,5 +1,6 @@
 #pragma once
 
+#include "engine/Platform.h"
 #include "ui/CmdTarget.h"
 
 #include <QIcon>
@@ -45,6 +46,11 @@ public:
     // A command that `from` did not handle; true when this object's map took it.
     bool RouteCommand(CDialog& from, int id, int code);
 
+    // A termination signal came (see WatchTerminationSignals): ends the program at once with
+    // status 0, as closing the main window would. Called on the user-interface thread, from a
+    // message loop or from a send's sleep; never returns. Here it only ends the process.
+    [[noreturn]] virtual void OnTerminationSignal();
+
 protected:
     // Shows help topic `contextId`; does nothing here.
     virtual void ShowHelpTopic(std::uint32_t contextId);
@@ -57,7 +63,23 @@ private:
 };
 
 // The program's start-up code: builds the Qt application, then runs the application object as
-// CWinApp describes. Returns the exit status.
+// CWinApp describes. Returns the exit status. When no display can be opened, says so in one line
+// on stderr, naming the displays tried, and ends the process with status 1.
 int RunApplication(int argc, char** argv);
+
+// Makes SIGTERM, SIGHUP and SIGINT end the program as closing its main window would, also in the
+// middle of a send: a handler passes them through a pipe to a watcher thread, which wakes the
+// user-interface thread to call CWinApp::OnTerminationSignal, from its message loop or from a
+// TerminationSleeper. Should that thread not end the program within kTerminationGraceMs, the
+// watcher ends it with status 0. Call it first in main(), before any other thread starts.
+void WatchTerminationSignals();
+inline constexpr int kTerminationGraceMs = 2000;
+
+// Sleeps as ThreadSleeper does, but a termination signal cuts the sleep short and ends the
+// program through CWinApp::OnTerminationSignal. For the user-interface thread.
+class TerminationSleeper final : public Sleeper {
+public:
+    void Sleep(int ms) override;
+};
 
 } // namespace kestrin

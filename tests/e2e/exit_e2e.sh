@@ -1,0 +1,153 @@
+#!/usr/bin/env bash
+# How the whole program ends, on a private X server with fresh settings and no sound server (the
+# program is then silent):
+#   help     F1 opens the help window; Escape in the main window, the help window still open,
+#            ends the program with status 0 and nothing on stderr;
+#   idle     SIGTERM after a slider release: the new value is saved, status 0;
+#   send     SIGTERM in the middle of a send, after a slider release: the same, within a second;
+#   fsize    under a file size limit of 8 bytes, a slider release and Escape: status 0, the
+#            settings file as it was and no temporary left;
+#   nodisp   DISPLAY unset, and pointing at no server: one line on stderr, status 1.
+#   exit_e2e.sh PATH/TO/kestrin [CASE...]        (all cases by default)
+set -euo pipefail
+kestrin=$1
+shift
+cases=("$@")
+[ ${#cases[@]} -gt 0 ] || cases=(help idle send fsize nodisp)
+root=$(cd "$(dirname "$0")/../.." && pwd)
+# shellcheck source=../../scripts/lib/xvfb.sh
+. "$root/scripts/lib/xvfb.sh"
+
+work=$(mktemp -d /tmp/kestrin-exit.XXXXXX)
+pid=""
+Cleanup()
+{
+    [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    XStop
+    rm -rf "$work"
+}
+trap Cleanup EXIT
+Fail() { echo "FAIL ($case): $*" >&2; exit 1; }
+
+# Starts kestrin with a fresh settings folder holding $2 (if any) and waits for its window.
+# Extra arguments before the program: $1 (a command prefix such as prlimit, or empty).
+Start()
+{
+    local prefix=$1 settings=${2:-}
+    rm -rf "$work/config" "$work/runtime"
+    mkdir -p "$work/config"
+    mkdir -m 700 "$work/runtime"
+    [ -z "$settings" ] || printf '%s' "$settings" >"$work/config/kestrin.INI"
+    # shellcheck disable=SC2086 # the prefix is words
+    env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY -u PULSE_SERVER -u SDL_AUDIODRIVER \
+        HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
+        $prefix "$kestrin" >"$work/stdout" 2>"$work/stderr" &
+    pid=$!
+    wid=$(XWaitWindow Kestrin 20) || Fail "no window named Kestrin"
+    xdotool windowfocus --sync "$wid"
+    read -r width height < <(xdotool getwindowgeometry "$wid" |
+        sed -n 's/ *Geometry: \([0-9]*\)x\([0-9]*\)/\1 \2/p')
+}
+
+# Clicks at a point of the main window given in dialog units (329 x 124 in all).
+ClickAt()
+{
+    xdotool mousemove --window "$wid" $(($1 * width / 329)) $(($2 * height / 124)) click 1
+}
+
+# Waits up to $1 tenths of a second for the program to end; sets status.
+WaitEnd()
+{
+    for _ in $(seq "$1"); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -0 "$pid" 2>/dev/null && Fail "still running after $(($1 / 10)) s"
+    status=0
+    wait "$pid" || status=$?
+    pid=""
+}
+
+ExpectCleanExit()
+{
+    [ "$status" -eq 0 ] || Fail "exit status $status: $(cat "$work/stderr")"
+    [ ! -s "$work/stderr" ] || Fail "printed on stderr: $(cat "$work/stderr")"
+}
+
+# The gap slider's groove right of its handle (at 1): a click there pages the gap up to 4.
+RaiseGap() { ClickAt 200 98; }
+ExpectGap4()
+{
+    grep -qx 'Gap=4' "$work/config/kestrin.INI" ||
+        Fail "settings file: $(cat "$work/config/kestrin.INI" 2>&1)"
+}
+
+needX=0
+for case in "${cases[@]}"; do
+    [ "$case" = nodisp ] || needX=1
+done
+[ "$needX" -eq 0 ] || XStart
+
+for case in "${cases[@]}"; do
+    echo "--- $case"
+    case $case in
+    help)
+        Start ""
+        xdotool key F1
+        XWaitWindow "Kestrin Help" 10 >/dev/null || Fail "no help window"
+        xdotool windowfocus --sync "$wid"
+        xdotool key Escape
+        WaitEnd 100
+        ExpectCleanExit
+        ;;
+    idle)
+        Start ""
+        RaiseGap
+        sleep 0.5
+        kill -TERM "$pid"
+        WaitEnd 30
+        ExpectCleanExit
+        ExpectGap4
+        ;;
+    send)
+        Start ""
+        RaiseGap
+        ClickAt 250 114 # "Go !": the initial sentence takes over 40 s at gap 4
+        sleep 1
+        kill -TERM "$pid"
+        WaitEnd 10
+        ExpectCleanExit
+        ExpectGap4
+        ;;
+    fsize)
+        old=$'[parms]\nTone=800\nSpeed=20\nGap=1\n'
+        Start "prlimit --fsize=8 --" "$old"
+        RaiseGap
+        sleep 0.5
+        xdotool key Escape
+        WaitEnd 100
+        [ "$status" -eq 0 ] || Fail "exit status $status"
+        [ "$(cat "$work/config/kestrin.INI")"$'\n' = "$old" ] || Fail "settings file changed"
+        [ "$(ls -A "$work/config")" = kestrin.INI ] || Fail "left: $(ls -A "$work/config")"
+        ;;
+    nodisp)
+        for display in "" ":4095"; do
+            if [ -z "$display" ]; then
+                unset_display=(-u DISPLAY)
+            else
+                unset_display=(DISPLAY="$display")
+            fi
+            status=0
+            env -u QT_QPA_PLATFORM -u WAYLAND_DISPLAY "${unset_display[@]}" \
+                XDG_CONFIG_HOME="$work/config" "$kestrin" >"$work/stdout" 2>"$work/stderr" ||
+                status=$?
+            cat "$work/stderr"
+            [ "$status" -eq 1 ] || Fail "DISPLAY '$display': exit status $status"
+            [ "$(wc -l <"$work/stderr")" -eq 1 ] || Fail "DISPLAY '$display': not one line"
+            grep -q "display" "$work/stderr" || Fail "DISPLAY '$display': no display named"
+        done
+        ;;
+    *) Fail "no such case" ;;
+    esac
+done
+echo "PASS"
