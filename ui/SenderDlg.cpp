@@ -115,9 +115,8 @@ void CSenderDlg::NameControlsForAccessibility()
         { IDC_TONE_SLIDER, "Tone in hertz" },
         { IDC_SPEED_SLIDER, "Speed in words per minute" },
         { IDC_GAP_SLIDER, "Extra gap between characters, in dots" },
-        { IDC_TONE_LABEL, "Tone" },
-        { IDC_SPEED_LABEL, "Speed" },
-        { IDC_GAP_LABEL, "Character gap" },
+        // The labels keep no name of their own: a screen reader reads their text, which is the
+        // setting in use (a slider can sit at the end of its range while the setting is beyond).
         { IDC_ABOUT, "About Kestrin" },
     };
     for (const auto& n : names) {
