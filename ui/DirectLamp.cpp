@@ -107,15 +107,15 @@ std::unique_ptr<DirectLamp> DirectLamp::ForWidget(QWidget& widget)
     return std::unique_ptr<DirectLamp>(new DirectLamp(std::move(x11)));
 }
 
-void DirectLamp::Show(const QImage& image, QPoint at)
+void DirectLamp::Show(const QImage& image, const QRect& area)
 {
-    if (image.format() != QImage::Format_RGB32 || image.isNull())
+    if (image.format() != QImage::Format_RGB32 || area.isEmpty())
         return;
     auto& pixmaps = m_x11->pixmaps;
     auto found = std::find_if(pixmaps.begin(), pixmaps.end(),
         [key = image.cacheKey()](const auto& p) { return p.first == key; });
     if (found == pixmaps.end()) {
-        // A handful at most: the panel shows two images per size and fill colour.
+        // A handful at most: the panel shows two images per size and lamp-off colour.
         constexpr std::size_t kKept = 4;
         if (pixmaps.size() == kKept) {
             xcb_free_pixmap(m_x11->connection, pixmaps.front().second);
@@ -124,9 +124,10 @@ void DirectLamp::Show(const QImage& image, QPoint at)
         pixmaps.emplace_back(image.cacheKey(), m_x11->Upload(image));
         found = std::prev(pixmaps.end());
     }
-    xcb_copy_area(m_x11->connection, found->second, m_x11->window, m_x11->gc, 0, 0,
-        static_cast<std::int16_t>(at.x()), static_cast<std::int16_t>(at.y()),
-        static_cast<std::uint16_t>(image.width()), static_cast<std::uint16_t>(image.height()));
+    const auto x = static_cast<std::int16_t>(area.x());
+    const auto y = static_cast<std::int16_t>(area.y());
+    xcb_copy_area(m_x11->connection, found->second, m_x11->window, m_x11->gc, x, y, x, y,
+        static_cast<std::uint16_t>(area.width()), static_cast<std::uint16_t>(area.height()));
     // Out to the server now, without waiting for any reply: the thread sleeps next.
     xcb_flush(m_x11->connection);
 }

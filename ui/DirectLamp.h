@@ -1,7 +1,7 @@
 #pragma once
 
 #include <QImage>
-#include <QPoint>
+#include <QRect>
 #include <memory>
 
 class QWidget;
@@ -22,8 +22,8 @@ public:
     DirectLamp(const DirectLamp&) = delete;
     DirectLamp& operator=(const DirectLamp&) = delete;
 
-    // Copies image onto the window with its top-left corner at `at` (window pixels).
-    void Show(const QImage& image, QPoint at);
+    // Copies the part `area` of image onto the same place of the window (window pixels).
+    void Show(const QImage& image, const QRect& area);
 
 private:
     struct X11;

@@ -68,6 +68,8 @@ void LampPanel::Draw(const Look& look)
 {
     const bool litChanged = look.lit != m_look.lit;
     const bool pixelsChange = !look.SamePixels(m_look);
+    // What changes lies in the lamp as it was or as it becomes.
+    const QRect changed = AreaOf(m_look) | AreaOf(look);
     m_look = look;
     if (pixelsChange) {
         if (!m_directTried && isVisible()) {
@@ -78,9 +80,9 @@ void LampPanel::Draw(const Look& look)
         }
         // Both paths put the pixels on the screen before returning, while events stay queued.
         if (m_direct)
-            m_direct->Show(ImageOf(look), Scaled(look.square).topLeft());
+            m_direct->Show(ImageOf(look), changed & rect());
         else
-            repaint(Scaled(look.square));
+            repaint(changed);
         ++m_screenDraws;
     }
     if (litChanged) {
@@ -93,16 +95,20 @@ void LampPanel::Draw(const Look& look)
     }
 }
 
+QRect LampPanel::AreaOf(const Look& look) const
+{
+    return Scaled(look.square) | (look.lit ? Scaled(look.disc) : QRect());
+}
+
 const QImage& LampPanel::ImageOf(const Look& look)
 {
     QImage& image = look.lit ? m_litImage : m_darkImage;
     Look& imageLook = look.lit ? m_litImageLook : m_darkImageLook;
-    const QRect square = Scaled(look.square);
-    if (image.isNull() || image.size() != square.size() || !look.SamePixels(imageLook)) {
-        image = QImage(square.size(), QImage::Format_RGB32);
+    if (image.isNull() || image.size() != size() || !look.SamePixels(imageLook)) {
+        // The whole panel as its own paint shows it, so that any part of it can be copied.
+        image = QImage(size(), QImage::Format_RGB32);
         QPainter painter(&image);
-        painter.translate(-square.topLeft());
-        PaintLamp(painter, look);
+        PaintPanel(painter, look);
         imageLook = look;
     }
     return image;
@@ -132,12 +138,17 @@ void LampPanel::PaintLamp(QPainter& painter, const Look& look) const
     }
 }
 
+void LampPanel::PaintPanel(QPainter& painter, const Look& look)
+{
+    painter.fillRect(rect(), Qt::black);
+    PaintLamp(painter, look);
+    drawFrame(&painter);
+}
+
 void LampPanel::paintEvent(QPaintEvent*)
 {
     QPainter painter(this);
-    painter.fillRect(rect(), Qt::black);
-    PaintLamp(painter, m_look);
-    drawFrame(&painter);
+    PaintPanel(painter, m_look);
 }
 
 } // namespace kestrin

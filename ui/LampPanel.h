@@ -50,14 +50,16 @@ private:
     };
 
     void Draw(const Look& look);
+    QRect AreaOf(const Look& look) const;
     void PaintLamp(QPainter& painter, const Look& look) const;
+    void PaintPanel(QPainter& painter, const Look& look);
     const QImage& ImageOf(const Look& look);
 
     Look m_look; // as last drawn, and so as the screen shows it
     int m_screenDraws = 0;
     std::unique_ptr<DirectLamp> m_direct;
     bool m_directTried = false;
-    // The lamp square as last put on the screen directly, lit and dark.
+    // The panel as last put on the screen directly, lit and dark.
     QImage m_litImage;
     QImage m_darkImage;
     Look m_litImageLook;

@@ -211,21 +211,29 @@ TEST(SenderDlg, EnterInTheTextBoxBreaksTheLineAndOnGoSends)
     EXPECT_EQ(rig.clock.nowMs, 2 * (30 + 120 + 30));
 }
 
-TEST(SenderDlg, LampOnScreenIsDarkLitAndDarkAroundAnElement)
+// The lamp as really painted at each wait, and how many drawings reached the screen by then: only
+// those that change pixels do, so the dark square before each element is never sent.
+TEST(SenderDlg, LampOnScreenIsDarkLitAndDarkAroundEachElementDrawnOnlyWhenItChanges)
 {
     Rig rig;
     CSenderDlg dlg(rig.Services());
-    std::vector<std::pair<int, QRgb>> seen; // wait length, lamp centre as really painted
+    struct Seen {
+        int ms;
+        QRgb centre;
+        int screenDraws;
+        bool operator==(const Seen&) const = default;
+    };
+    std::vector<Seen> seen;
     rig.clock.onSleep = [&](int ms) {
         QWidget* window = dlg.GetSafeWidget();
         LampPanel* lamp = dlg.Lamp();
         const QPoint centre = lamp->mapTo(window, lamp->Scaled(kLampDisc).center());
         const QImage shot = window->screen()->grabWindow(window->winId()).toImage();
-        seen.emplace_back(ms, shot.pixel(centre * shot.devicePixelRatio()));
+        seen.push_back({ ms, shot.pixel(centre * shot.devicePixelRatio()), lamp->ScreenDraws() });
     };
     RunDriven(dlg, [&](CDialog& d) {
         EXPECT_FALSE(dlg.Lamp()->IsLit());
-        d.SetDlgItemText(IDC_TEXT, "E");
+        d.SetDlgItemText(IDC_TEXT, "EE");
         QTest::mouseClick(d.GetDlgItem(IDC_GO), Qt::LeftButton);
         EXPECT_FALSE(dlg.Lamp()->IsLit());
         EXPECT_EQ(dlg.Lamp()->accessibleDescription(), "dark");
@@ -233,12 +241,17 @@ TEST(SenderDlg, LampOnScreenIsDarkLitAndDarkAroundAnElement)
     });
     const QRgb black = qRgb(0, 0, 0), white = qRgb(255, 255, 255);
     EXPECT_EQ(seen,
-        (std::vector<std::pair<int, QRgb>> {
-            { 30, black }, // character pad, before any drawing: the panel's face
-            { 30, black }, // leading element pad
-            { 60, white }, // the dot
-            { 30, black }, // trailing element pad
-            { 30, black }, // character pad
+        (std::vector<Seen> {
+            { 30, black, 0 }, // character pad, before any drawing: the panel's face
+            { 30, black, 0 }, // leading element pad: dark on dark sends nothing
+            { 60, white, 1 }, // the dot
+            { 30, black, 2 }, // trailing element pad
+            { 30, black, 2 }, // character pad
+            { 30, black, 2 }, // the second character's pad
+            { 30, black, 2 }, // leading element pad
+            { 60, white, 3 }, // the dot
+            { 30, black, 4 }, // trailing element pad
+            { 30, black, 4 }, // character pad
         }));
 }
 
