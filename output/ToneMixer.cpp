@@ -14,7 +14,6 @@ namespace kestrin {
 namespace {
 
 constexpr std::int64_t kNsPerSecond = 1'000'000'000;
-constexpr std::uint64_t kStateMask = 3;
 
 static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t)
         && std::atomic<std::uint32_t>::is_always_lock_free,
@@ -43,14 +42,10 @@ void FutexWait(
 
 } // namespace
 
-ToneMixer::ToneMixer(int startDelayMs)
-    : m_startDelay(std::chrono::milliseconds(std::max(startDelayMs, 0)))
+ToneMixer::ToneMixer(Mode mode, int startDelayMs)
+    : m_mode(mode)
+    , m_startDelay(std::chrono::milliseconds(std::max(startDelayMs, 0)))
 { }
-
-void ToneMixer::SetStartDelay(int startDelayMs)
-{
-    m_startDelay = std::chrono::milliseconds(std::max(startDelayMs, 0));
-}
 
 float ToneMixer::Envelope(std::int64_t n, std::int64_t length)
 {
@@ -69,47 +64,33 @@ ToneMixer::Voice ToneMixer::Add(int frequencyHz, int durationMs, std::int64_t st
     if (m_stopped.load() || frequencyHz <= 0 || frequencyHz >= kToneSampleRate / 2
         || durationMs <= 0)
         return {};
-    const std::int64_t length = std::int64_t { durationMs } * kSamplesPerMs;
-    for (int i = 0; i < kMaxVoices; ++i) {
-        Slot& slot = m_slots[i];
-        std::uint64_t tag = slot.tag.load(std::memory_order_relaxed);
-        if ((tag & kStateMask) != kFree)
-            continue;
-        const std::uint64_t id = m_nextId.fetch_add(1);
-        if (!slot.tag.compare_exchange_strong(tag, Tag(id, kClaimed), std::memory_order_acquire))
-            continue;
-        // A voice must never lose its head to a buffer already begun; Render moves one that
-        // still does, when a buffer begins between here and the hand-over.
-        const std::int64_t start = std::max(startSample, m_claimedTo.load());
-        slot.frequencyHz = frequencyHz;
-        slot.start = start;
-        slot.length = length;
-        slot.tag.store(Tag(id, kQueued), std::memory_order_release);
-        std::int64_t earliest = m_earliestAdded.load();
-        while (start < earliest && !m_earliestAdded.compare_exchange_weak(earliest, start)) { }
-        return { id, i, start, start + length };
-    }
-    return {};
+    // The first changeable sample is read once the slot is claimed: a buffer begun between then
+    // and the hand-over moves the voice later when it is taken, so it never loses its head.
+    const Voice voice = m_voices.Add(
+        frequencyHz, std::int64_t { durationMs } * kSamplesPerMs, startSample, m_firstChangeable);
+    if (voice.Empty())
+        return voice;
+    std::int64_t earliest = m_earliestAdded.load();
+    while (
+        voice.start < earliest && !m_earliestAdded.compare_exchange_weak(earliest, voice.start)) { }
+    return voice;
 }
 
 ToneMixer::Voice ToneMixer::AddAfterDelay(
     int frequencyHz, int durationMs, Clock::time_point callTime)
 {
     const std::int64_t start
-        = m_clock.SampleAt(callTime + m_startDelay).value_or(m_claimedTo.load());
+        = m_clock.SampleAt(callTime + m_startDelay).value_or(m_firstChangeable.load());
     return Add(frequencyHz, durationMs, start);
 }
 
 bool ToneMixer::Finished(const Voice& voice) const
 {
-    // Ids only grow: a slot holding a later voice was freed by this one first.
-    const std::uint64_t tag = m_slots[voice.slot].tag.load(std::memory_order_acquire);
-    const std::uint64_t id = tag >> kStateBits;
-    if (id > voice.id || (id == voice.id && (tag & kStateMask) == kFree))
+    if (m_voices.Freed(voice))
         return true;
     // Written ahead, a voice stays in the mixer until the sink takes it, but its caller only
     // waits for it to be in the queue.
-    return id == voice.id && (tag & kStateMask) == kTaken && m_writingAhead.load()
+    return m_mode == Mode::WriteAhead && m_voices.HeldByRenderer(voice)
         && m_renderedTo.load(std::memory_order_acquire) >= voice.end;
 }
 
@@ -120,7 +101,7 @@ bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
     bool finished = false;
     m_waiters.fetch_add(1);
     for (;;) {
-        // Read before the check: a buffer finished after it changes the word and so ends the
+        // Read before the check: a rendering finished after it changes the word and so ends the
         // sleep at once.
         const std::uint32_t seen = m_renderCount.load();
         if (m_stopped.load() || (finished = Finished(voice)))
@@ -135,32 +116,23 @@ bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
         return true;
     // Given up on: a voice not begun is dropped so that a device that comes back later does not
     // sound it late; one already sounding plays out rather than stop with a click.
-    std::uint64_t queued = Tag(voice.id, kQueued);
-    if (m_slots[voice.slot].tag.compare_exchange_strong(
-            queued, Tag(voice.id, kFree), std::memory_order_acq_rel))
+    if (m_voices.Withdraw(voice))
         return false;
     return Finished(voice) && !m_stopped.load();
 }
 
-void ToneMixer::TakeQueued(std::int64_t earliest)
+void ToneMixer::TakeQueued(std::int64_t notBefore)
 {
     if (m_stopped.load()) {
         for (int v = 0; v < m_mixingCount; ++v)
-            m_slots[m_mixing[v].slot].tag.store(
-                Tag(m_mixing[v].id, kFree), std::memory_order_release);
+            m_voices.Free(m_mixing[static_cast<std::size_t>(v)]);
         m_mixingCount = 0;
         return;
     }
-    for (int i = 0; i < kMaxVoices && m_mixingCount < kMaxVoices; ++i) {
-        Slot& slot = m_slots[i];
-        std::uint64_t tag = slot.tag.load(std::memory_order_relaxed);
-        if ((tag & kStateMask) != kQueued
-            || !slot.tag.compare_exchange_strong(
-                tag, Tag(tag >> kStateBits, kTaken), std::memory_order_acq_rel))
-            continue;
-        m_mixing[m_mixingCount++] = { i, tag >> kStateBits, slot.frequencyHz,
-            std::max(slot.start, earliest), slot.length };
-    }
+    m_voices.TakeQueued(
+        notBefore, kMaxVoices - m_mixingCount, [this](const VoiceTable::Taken& voice) {
+            m_mixing[static_cast<std::size_t>(m_mixingCount++)] = voice;
+        });
 }
 
 void ToneMixer::Mix(float* out, int frames, std::int64_t from) const
@@ -170,7 +142,7 @@ void ToneMixer::Mix(float* out, int frames, std::int64_t from) const
         float sum = 0.0f;
         float peak = 0.0f; // the most the voices could reach here, whatever their phases
         for (int v = 0; v < m_mixingCount; ++v) {
-            const Mixing& voice = m_mixing[v];
+            const VoiceTable::Taken& voice = m_mixing[static_cast<std::size_t>(v)];
             const std::int64_t n = sample - voice.start;
             const float gain = kVoiceAmplitude * Envelope(n, voice.length);
             if (gain == 0.0f)
@@ -186,13 +158,13 @@ void ToneMixer::Mix(float* out, int frames, std::int64_t from) const
 void ToneMixer::FreeEndedBy(std::int64_t sample)
 {
     for (int v = 0; v < m_mixingCount;) {
-        const Mixing& voice = m_mixing[v];
-        if (voice.start + voice.length > sample) {
+        const VoiceTable::Taken& voice = m_mixing[static_cast<std::size_t>(v)];
+        if (voice.End() > sample) {
             ++v;
             continue;
         }
-        m_slots[voice.slot].tag.store(Tag(voice.id, kFree), std::memory_order_release);
-        m_mixing[v] = m_mixing[--m_mixingCount];
+        m_voices.Free(voice);
+        m_mixing[static_cast<std::size_t>(v)] = m_mixing[static_cast<std::size_t>(--m_mixingCount)];
     }
 }
 
@@ -200,9 +172,9 @@ void ToneMixer::Render(float* out, int frames, Clock::time_point now)
 {
     if (frames <= 0)
         return;
-    const std::int64_t from = m_claimedTo.load();
+    const std::int64_t from = m_firstChangeable.load();
     const std::int64_t to = from + frames;
-    m_claimedTo.store(to);
+    m_firstChangeable.store(to);
     m_clock.Update(now, from);
     TakeQueued(from);
     Mix(out, frames, from);
@@ -213,10 +185,9 @@ void ToneMixer::Render(float* out, int frames, Clock::time_point now)
 
 void ToneMixer::Commit(std::int64_t taken, std::int64_t guard, Clock::time_point now)
 {
-    m_writingAhead.store(true);
     m_clock.Update(now, taken);
-    const std::int64_t firstChangeable = std::max(m_claimedTo.load(), taken + guard);
-    m_claimedTo.store(firstChangeable);
+    const std::int64_t firstChangeable = std::max(m_firstChangeable.load(), taken + guard);
+    m_firstChangeable.store(firstChangeable);
     // Nothing before this is rendered again, so voices that end there are done with.
     FreeEndedBy(firstChangeable);
 }
@@ -225,7 +196,7 @@ void ToneMixer::RenderAhead(float* out, int frames, std::int64_t from)
 {
     if (frames <= 0)
         return;
-    TakeQueued(m_claimedTo.load());
+    TakeQueued(m_firstChangeable.load());
     Mix(out, frames, from);
     if (from + frames > m_renderedTo.load(std::memory_order_relaxed))
         m_renderedTo.store(from + frames, std::memory_order_release);
@@ -251,6 +222,7 @@ void ToneMixer::WakeWaiters()
 void ToneMixer::Stop()
 {
     m_stopped.store(true);
+    m_voices.Stop();
     WakeWaiters();
 }
 

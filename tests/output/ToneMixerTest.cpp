@@ -16,6 +16,8 @@ using std::chrono::milliseconds;
 using std::chrono::nanoseconds;
 
 constexpr int kBuffer = 512;
+constexpr auto kOnDemand = ToneMixer::Mode::OnDemand;
+constexpr auto kAhead = ToneMixer::Mode::WriteAhead;
 const Clock::time_point kT0 = Clock::time_point {} + std::chrono::hours(1);
 
 // The time at which the device asks for the buffer starting at sample, on a steady stream.
@@ -64,7 +66,7 @@ float Peak(const std::vector<float>& s)
 TEST(ToneMixer, VoiceHasExactlyFortyEightSamplesPerMillisecond)
 {
     for (const int durationMs : { 1, 48, 60, 144, 180, 1200 }) {
-        ToneMixer mixer(15);
+        ToneMixer mixer(kOnDemand, 15);
         const auto voice = mixer.Add(800, durationMs, 100);
         EXPECT_EQ(voice.end - voice.start, durationMs * 48);
         const auto out = RenderSamples(mixer, 100 + durationMs * 48 + 1000);
@@ -77,7 +79,7 @@ TEST(ToneMixer, VoiceHasExactlyFortyEightSamplesPerMillisecond)
 TEST(ToneMixer, SoundsTheAskedFrequency)
 {
     for (const int frequencyHz : { 400, 800, 1000, 2000 }) {
-        ToneMixer mixer(15);
+        ToneMixer mixer(kOnDemand, 15);
         (void)mixer.Add(frequencyHz, 1200, 0);
         const auto out = RenderSamples(mixer, 1200 * 48);
         int crossings = 0;
@@ -109,7 +111,7 @@ double EnergyAwayFromToneDb(const std::vector<float>& x, int frequencyHz, int ma
 TEST(ToneMixer, KeyingAddsLittleEnergyAwayFromTheTone)
 {
     for (const int durationMs : { 60, 180 }) {
-        ToneMixer mixer(15);
+        ToneMixer mixer(kOnDemand, 15);
         (void)mixer.Add(800, durationMs, 0);
         const auto out = RenderSamples(mixer, durationMs * 48);
         EXPECT_LT(EnergyAwayFromToneDb(out, 800, 200), -40.0) << durationMs;
@@ -149,7 +151,7 @@ TEST(ToneMixer, RiseAndFallAreSmoothSymmetricAndInsideTheTone)
 
 TEST(ToneMixer, OverlappingVoicesAddButNeverClip)
 {
-    ToneMixer mixer(15);
+    ToneMixer mixer(kOnDemand, 15);
     // In phase, the worst case: eight voices of 0.5 would reach 4.
     for (int i = 0; i < 8; ++i)
         (void)mixer.Add(1000, 100, 0);
@@ -159,7 +161,7 @@ TEST(ToneMixer, OverlappingVoicesAddButNeverClip)
     EXPECT_LE(Peak(out), 1.0f);
     EXPECT_GT(Peak(out), 0.99f);
 
-    ToneMixer two(15);
+    ToneMixer two(kOnDemand, 15);
     (void)two.Add(800, 60, 0);
     (void)two.Add(1000, 60, 0);
     const auto sum = RenderSamples(two, 60 * 48);
@@ -169,7 +171,7 @@ TEST(ToneMixer, OverlappingVoicesAddButNeverClip)
 
 TEST(ToneMixer, VoiceStartsTheDelayAfterItsCallOnTheSampleClock)
 {
-    ToneMixer mixer(15);
+    ToneMixer mixer(kOnDemand, 15);
     std::vector<float> scratch(kBuffer);
     mixer.Render(scratch.data(), kBuffer, OnTime(0));
     // 3 ms after the first buffer was asked for, 15 ms of delay: sample 18 x 48.
@@ -181,7 +183,7 @@ TEST(ToneMixer, VoiceStartsTheDelayAfterItsCallOnTheSampleClock)
 
 TEST(ToneMixer, OneLateOrEarlyBufferDoesNotMoveTheClock)
 {
-    ToneMixer mixer(15);
+    ToneMixer mixer(kOnDemand, 15);
     std::vector<float> scratch(kBuffer);
     for (int i = 0; i < 10; ++i)
         mixer.Render(scratch.data(), kBuffer, OnTime(mixer.Position()));
@@ -216,12 +218,12 @@ TEST(SampleClock, ConvertsPositionsPastTenToTheTenExactly)
 
 TEST(ToneMixer, VoiceNeverLosesItsHeadToABufferAlreadyBegun)
 {
-    ToneMixer mixer(0);
+    ToneMixer mixer(kOnDemand, 0);
     std::vector<float> scratch(kBuffer);
     mixer.Render(scratch.data(), kBuffer, OnTime(0));
     EXPECT_EQ(mixer.AddAfterDelay(800, 10, OnTime(0)).start, kBuffer);
     EXPECT_EQ(mixer.Add(800, 10, 5).start, kBuffer);
-    ToneMixer unclocked(15);
+    ToneMixer unclocked(kOnDemand, 15);
     EXPECT_EQ(unclocked.AddAfterDelay(800, 10, kT0).start, 0);
 }
 
@@ -231,17 +233,17 @@ TEST(ToneMixer, FrequencyOrDurationItCannotRenderIsSilent)
         int frequencyHz, durationMs;
     } cases[] = { { 0, 60 }, { -800, 60 }, { 24000, 60 }, { 30000, 60 }, { 800, 0 }, { 800, -60 } };
     for (const auto& c : cases) {
-        ToneMixer mixer(15);
+        ToneMixer mixer(kOnDemand, 15);
         EXPECT_TRUE(mixer.Add(c.frequencyHz, c.durationMs, 0).Empty());
         EXPECT_EQ(Peak(RenderSamples(mixer, 4000)), 0.0f) << c.frequencyHz;
     }
-    ToneMixer highest(15);
+    ToneMixer highest(kOnDemand, 15);
     EXPECT_FALSE(highest.Add(23999, 60, 0).Empty());
 }
 
 TEST(ToneMixer, VoiceBeyondTheTableIsSilent)
 {
-    ToneMixer mixer(15);
+    ToneMixer mixer(kOnDemand, 15);
     for (int i = 0; i < ToneMixer::kMaxVoices; ++i)
         EXPECT_FALSE(mixer.Add(800, 60, 0).Empty());
     EXPECT_TRUE(mixer.Add(800, 60, 0).Empty());
@@ -253,7 +255,7 @@ TEST(ToneMixer, VoiceBeyondTheTableIsSilent)
 TEST(ToneMixerAhead, NewVoiceIsRenderedAgainFromItsStartAsIfKnownAllAlong)
 {
     constexpr int kQueue = 100 * 48;
-    ToneMixer mixer(10);
+    ToneMixer mixer(kAhead, 10);
     mixer.Commit(0, 480, OnTime(0));
     std::vector<float> queue(kQueue);
     mixer.RenderAhead(queue.data(), kQueue, 0);
@@ -267,7 +269,7 @@ TEST(ToneMixerAhead, NewVoiceIsRenderedAgainFromItsStartAsIfKnownAllAlong)
         queue.data() + voice.start, kQueue - static_cast<int>(voice.start), voice.start);
     EXPECT_TRUE(mixer.WaitRendered(voice, Clock::now()));
 
-    ToneMixer known(10);
+    ToneMixer known(kOnDemand, 10);
     (void)known.Add(800, 60, voice.start);
     EXPECT_EQ(queue, RenderSamples(known, kQueue));
     // Still in the mixer until the sink takes it: a second rewrite renders it again.
@@ -278,7 +280,7 @@ TEST(ToneMixerAhead, NewVoiceIsRenderedAgainFromItsStartAsIfKnownAllAlong)
 
 TEST(ToneMixerAhead, NothingChangesBeforeTheGuardAndTakenVoicesAreFreed)
 {
-    ToneMixer mixer(0);
+    ToneMixer mixer(kAhead, 0);
     mixer.Commit(1000, 480, OnTime(1000));
     EXPECT_EQ(mixer.FirstChangeable(), 1480);
     EXPECT_EQ(mixer.Add(800, 10, 1200).start, 1480);
@@ -296,7 +298,7 @@ TEST(ToneMixerAhead, NothingChangesBeforeTheGuardAndTakenVoicesAreFreed)
 
 TEST(ToneMixer, GivingUpOnAVoiceNotBegunDropsIt)
 {
-    ToneMixer mixer(15);
+    ToneMixer mixer(kOnDemand, 15);
     const auto voice = mixer.Add(800, 60, 0);
     EXPECT_FALSE(mixer.WaitRendered(voice, Clock::now()));
     EXPECT_EQ(Peak(RenderSamples(mixer, 4000)), 0.0f);
@@ -304,7 +306,7 @@ TEST(ToneMixer, GivingUpOnAVoiceNotBegunDropsIt)
 
 TEST(ToneMixer, VoiceAlreadySoundingPlaysOutWhenGivenUp)
 {
-    ToneMixer mixer(15);
+    ToneMixer mixer(kOnDemand, 15);
     const auto voice = mixer.Add(800, 60, 0);
     (void)RenderSamples(mixer, kBuffer);
     EXPECT_FALSE(mixer.WaitRendered(voice, Clock::now()));
@@ -314,7 +316,7 @@ TEST(ToneMixer, VoiceAlreadySoundingPlaysOutWhenGivenUp)
 // Real threads: runs under ThreadSanitizer. The waiter can only return through the render.
 TEST(ToneMixerThreads, WaiterReturnsOnceItsVoiceIsRendered)
 {
-    ToneMixer mixer(15);
+    ToneMixer mixer(kOnDemand, 15);
     const auto voice = mixer.Add(800, 60, 0);
     bool rendered = false;
     std::thread waiter(
@@ -326,7 +328,7 @@ TEST(ToneMixerThreads, WaiterReturnsOnceItsVoiceIsRendered)
 
 TEST(ToneMixerThreads, StopReleasesWaitersAndSilencesTheRest)
 {
-    ToneMixer mixer(15);
+    ToneMixer mixer(kOnDemand, 15);
     const auto voice = mixer.Add(800, 60, 0);
     bool rendered = true;
     std::thread waiter(
