@@ -1,7 +1,11 @@
 #include "output/PulseStream.h"
 
+#include "output/WriteAheadPlan.h"
+
 #include <algorithm>
+#include <optional>
 #include <pulse/pulseaudio.h>
+#include <pulse/rtclock.h>
 #include <sys/eventfd.h>
 #include <unistd.h>
 #include <vector>
@@ -11,31 +15,38 @@ namespace kestrin {
 namespace {
 
 constexpr std::size_t kFrameBytes = sizeof(float);
+// While connecting, the loop looks at the deadline and the cancel flag this often.
+constexpr pa_usec_t kConnectPollUs = 10'000;
 
 std::uint32_t Bytes(int ms)
 {
-    return static_cast<std::uint32_t>(ms * kSamplesPerMs * kFrameBytes);
+    return static_cast<std::uint32_t>(ms * kSamplesPerMs) * kFrameBytes;
 }
 
 } // namespace
 
 struct PulseStream::Impl {
-    Impl(ToneMixer& mixer, const PulseStreamOptions& options)
-        : mixer(mixer)
-        , options(options)
+    Impl(ToneMixer& toMixer, const PulseStreamOptions& chosen, std::function<void()> whenLost)
+        : mixer(toMixer)
+        , options(chosen)
+        , onLost(std::move(whenLost))
     { }
 
     ~Impl()
     {
         if (loop != nullptr)
             pa_threaded_mainloop_stop(loop);
-        // The loop's thread has ended: nothing else touches these now. Disconnecting is not a
-        // lost server: no callback may stop the mixer, which SDL may use next.
+        // The loop's thread has ended: nothing else touches these now. Disconnecting only sends;
+        // it never waits for a server that may be stopped. It is not a lost server either: no
+        // callback may run.
         if (wakeEvent != nullptr)
             pa_threaded_mainloop_get_api(loop)->io_free(wakeEvent);
+        if (pollEvent != nullptr)
+            pa_threaded_mainloop_get_api(loop)->time_free(pollEvent);
         if (stream != nullptr) {
             pa_stream_set_state_callback(stream, nullptr, nullptr);
             pa_stream_set_write_callback(stream, nullptr, nullptr);
+            pa_stream_set_buffer_attr_callback(stream, nullptr, nullptr);
             pa_stream_disconnect(stream);
             pa_stream_unref(stream);
         }
@@ -51,7 +62,8 @@ struct PulseStream::Impl {
     }
 
     // A context and a stream both connect through states that end in ready or in a failure; the
-    // state callbacks signal the loop at each change. Runs with the loop locked.
+    // state callbacks, and a short timer for the deadline and the cancel flag, signal the loop.
+    // Runs with the loop locked.
     template <typename Object, typename State>
     bool WaitReady(
         const Object* object, State (*stateOf)(const Object*), State ready, int (*good)(State))
@@ -62,6 +74,10 @@ struct PulseStream::Impl {
                 return true;
             if (!good(state))
                 return false;
+            if (cancel->load() || std::chrono::steady_clock::now() >= deadline) {
+                unanswered = true;
+                return false;
+            }
             pa_threaded_mainloop_wait(loop);
         }
     }
@@ -77,6 +93,8 @@ struct PulseStream::Impl {
         if (context == nullptr)
             return false;
         pa_context_set_state_callback(context, &Impl::OnContextState, this);
+        pollEvent = pa_context_rttime_new(
+            context, pa_rtclock_now() + kConnectPollUs, &Impl::OnConnectPoll, this);
         // Never start a server: without one, the tone goes to SDL's other drivers or is silent.
         if (pa_context_connect(context, nullptr, PA_CONTEXT_NOAUTOSPAWN, nullptr) < 0)
             return false;
@@ -99,10 +117,11 @@ struct PulseStream::Impl {
             return false;
         if (!WaitReady(stream, &pa_stream_get_state, PA_STREAM_READY, &PA_STREAM_IS_GOOD))
             return false;
+        pa_threaded_mainloop_get_api(loop)->time_free(pollEvent);
+        pollEvent = nullptr;
         const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream);
-        queueSamples = granted->tlength / kFrameBytes;
-        requestSamples = granted->minreq / kFrameBytes;
-        buffer.resize(granted->tlength / kFrameBytes + granted->minreq / kFrameBytes);
+        plan.emplace(granted->tlength / kFrameBytes, granted->minreq / kFrameBytes);
+        buffer.resize((granted->tlength + granted->minreq) / kFrameBytes);
 
         wakeFd = eventfd(0, EFD_NONBLOCK | EFD_CLOEXEC);
         if (wakeFd < 0)
@@ -114,31 +133,57 @@ struct PulseStream::Impl {
         // Only now is there a buffer to render into; the first request may have come already.
         running = true;
         pa_stream_set_write_callback(stream, &Impl::OnWritable, this);
+        pa_stream_set_buffer_attr_callback(stream, &Impl::OnBufferAttributes, this);
         const std::size_t writable = pa_stream_writable_size(stream);
         if (writable != static_cast<std::size_t>(-1) && writable > 0)
             Refill(writable / kFrameBytes);
         return true;
     }
 
+    static void OnConnectPoll(pa_mainloop_api*, pa_time_event* event, const timeval*, void* self)
+    {
+        auto* impl = static_cast<Impl*>(self);
+        pa_context_rttime_restart(impl->context, event, pa_rtclock_now() + kConnectPollUs);
+        pa_threaded_mainloop_signal(impl->loop, 0);
+    }
+
+    void Lose()
+    {
+        if (!running)
+            return;
+        running = false;
+        mixer.Stop(); // the server went away: callers return at once, silent
+        if (onLost)
+            onLost();
+    }
+
     static void OnContextState(pa_context* context, void* self)
     {
         auto* impl = static_cast<Impl*>(self);
-        if (impl->running && !PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
-            impl->mixer.Stop(); // the server went away: the rest is silent
+        if (!PA_CONTEXT_IS_GOOD(pa_context_get_state(context)))
+            impl->Lose();
         pa_threaded_mainloop_signal(impl->loop, 0);
     }
 
     static void OnStreamState(pa_stream* stream, void* self)
     {
         auto* impl = static_cast<Impl*>(self);
-        if (impl->running && !PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
-            impl->mixer.Stop();
+        if (!PA_STREAM_IS_GOOD(pa_stream_get_state(stream)))
+            impl->Lose();
         pa_threaded_mainloop_signal(impl->loop, 0);
     }
 
     static void OnWritable(pa_stream*, size_t bytes, void* self)
     {
         static_cast<Impl*>(self)->Refill(bytes / kFrameBytes);
+    }
+
+    static void OnBufferAttributes(pa_stream* stream, void* self)
+    {
+        const pa_buffer_attr* granted = pa_stream_get_buffer_attr(stream);
+        if (granted != nullptr)
+            static_cast<Impl*>(self)->plan->QueueChanged(
+                granted->tlength / kFrameBytes, granted->minreq / kFrameBytes);
     }
 
     static void OnWake(pa_mainloop_api*, pa_io_event*, int fd, pa_io_event_flags_t, void* self)
@@ -151,20 +196,22 @@ struct PulseStream::Impl {
     // The server asks for frames more: it has taken that many since the queue was full.
     void Refill(std::size_t frames)
     {
+        if (!running)
+            return;
         const auto now = ToneMixer::Clock::now();
-        const std::int64_t taken
-            = written + static_cast<std::int64_t>(frames) - static_cast<std::int64_t>(queueSamples);
-        mixer.Commit(taken, GuardSamples(), now);
+        const WriteAheadPlan::Range append = plan->Request(static_cast<std::int64_t>(frames));
+        mixer.Commit(plan->Taken(), plan->GuardSamples(), now);
         Rewrite();
-        while (frames > 0) {
-            const std::size_t count = std::min(frames, buffer.size());
-            mixer.RenderAhead(buffer.data(), static_cast<int>(count), written);
-            if (pa_stream_write(
-                    stream, buffer.data(), count * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE)
+        for (std::int64_t done = 0; done < append.count;) {
+            const std::int64_t count
+                = std::min(append.count - done, static_cast<std::int64_t>(buffer.size()));
+            mixer.RenderAhead(buffer.data(), static_cast<int>(count), plan->Written());
+            if (pa_stream_write(stream, buffer.data(),
+                    static_cast<std::size_t>(count) * kFrameBytes, nullptr, 0, PA_SEEK_RELATIVE)
                 < 0)
                 return;
-            written += static_cast<std::int64_t>(count);
-            frames -= count;
+            plan->Appended(count);
+            done += count;
         }
     }
 
@@ -172,56 +219,60 @@ struct PulseStream::Impl {
     // and libpulse's counts of what is still wanted in step, as a relative one back would not.
     void Rewrite()
     {
+        if (!running)
+            return;
         const auto added = mixer.TakeEarliestAdded();
         if (!added)
             return;
-        const std::int64_t from = std::max(*added, mixer.FirstChangeable());
-        if (from >= written)
+        const WriteAheadPlan::Range range = plan->Rewrite(*added, mixer.FirstChangeable());
+        if (range.Empty())
             return; // Refill renders it when its turn comes
-        const std::size_t count = static_cast<std::size_t>(written - from);
+        const auto count = static_cast<std::size_t>(range.count);
         // Only if the server ever held more than it was asked to: a voice must not lose its head.
         if (count > buffer.size())
             buffer.resize(count);
-        mixer.RenderAhead(buffer.data(), static_cast<int>(count), from);
+        mixer.RenderAhead(buffer.data(), static_cast<int>(count), range.from);
         (void)pa_stream_write(stream, buffer.data(), count * kFrameBytes, nullptr,
-            from * static_cast<std::int64_t>(kFrameBytes), PA_SEEK_ABSOLUTE);
-    }
-
-    std::int64_t GuardSamples() const
-    {
-        // The sink may take another request's worth before that request reaches us.
-        return static_cast<std::int64_t>(requestSamples) + 2 * kSamplesPerMs;
+            range.from * static_cast<std::int64_t>(kFrameBytes),
+            PA_SEEK_ABSOLUTE); // a failed write is a lost stream, which its state reports
     }
 
     ToneMixer& mixer;
     const PulseStreamOptions options;
+    std::function<void()> onLost;
+    std::chrono::steady_clock::time_point deadline {};
+    const std::atomic<bool>* cancel = nullptr;
+    bool unanswered = false;
     pa_threaded_mainloop* loop = nullptr;
     pa_context* context = nullptr;
     pa_stream* stream = nullptr;
+    pa_time_event* pollEvent = nullptr;
     int wakeFd = -1;
     pa_io_event* wakeEvent = nullptr;
-    std::size_t queueSamples = 0;
-    std::size_t requestSamples = 0;
-    std::int64_t written = 0; // the stream's write position, in samples
+    std::optional<WriteAheadPlan> plan;
     bool running = false; // connected: from now on a failure means the server is lost
     std::vector<float> buffer;
 };
 
-std::unique_ptr<PulseStream> PulseStream::Open(ToneMixer& mixer, const PulseStreamOptions& options)
+PulseStream::Opened PulseStream::Open(ToneMixer& mixer, const PulseStreamOptions& options,
+    std::chrono::steady_clock::time_point deadline, const std::atomic<bool>& cancel,
+    std::function<void()> onLost)
 {
-    auto impl = std::make_unique<Impl>(mixer, options);
+    auto impl = std::make_unique<Impl>(mixer, options, std::move(onLost));
+    impl->deadline = deadline;
+    impl->cancel = &cancel;
     impl->loop = pa_threaded_mainloop_new();
     if (impl->loop == nullptr)
-        return nullptr;
+        return {};
     pa_threaded_mainloop_set_name(impl->loop, "kestrin-tone");
     if (pa_threaded_mainloop_start(impl->loop) < 0)
-        return nullptr;
+        return {};
     pa_threaded_mainloop_lock(impl->loop);
     const bool connected = impl->Connect();
     pa_threaded_mainloop_unlock(impl->loop);
     if (!connected)
-        return nullptr;
-    return std::unique_ptr<PulseStream>(new PulseStream(std::move(impl)));
+        return { nullptr, impl->unanswered ? Failure::NoAnswer : Failure::NoServer };
+    return { std::unique_ptr<PulseStream>(new PulseStream(std::move(impl))), Failure::NoServer };
 }
 
 PulseStream::PulseStream(std::unique_ptr<Impl> impl)
@@ -234,11 +285,6 @@ void PulseStream::VoiceAdded()
 {
     const std::uint64_t one = 1;
     (void)!write(m_impl->wakeFd, &one, sizeof one); // a full counter still wakes the loop
-}
-
-std::int64_t PulseStream::GuardSamples() const
-{
-    return m_impl->GuardSamples();
 }
 
 } // namespace kestrin
