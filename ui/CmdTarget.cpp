@@ -10,11 +10,10 @@ const MessageMap& CCmdTarget::GetMessageMap() const
 
 bool CCmdTarget::OnCmdMsg(int id, int code)
 {
-    LResult result = 0;
-    return Dispatch({ Message::Command, id, code }, result);
+    return Dispatch({ Message::Command, id, code });
 }
 
-bool CCmdTarget::Dispatch(const MessageArgs& args, LResult& result)
+bool CCmdTarget::Dispatch(const MessageArgs& args)
 {
     // Commands and notifications match on id and code; the other messages on their kind alone.
     const bool byId = args.message == Message::Command || args.message == Message::Notify;
@@ -22,7 +21,7 @@ bool CCmdTarget::Dispatch(const MessageArgs& args, LResult& result)
         for (const MessageMapEntry& entry : map->entries) {
             if (entry.message == args.message
                 && (!byId || (entry.id == args.id && entry.code == args.code))) {
-                entry.thunk(*this, args, result);
+                entry.thunk(*this, args);
                 return true;
             }
         }

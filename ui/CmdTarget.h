@@ -24,6 +24,7 @@ inline constexpr int kNmReleasedCapture = -16;
 inline constexpr unsigned kScMinimize = 0xF020;
 inline constexpr unsigned kScClose = 0xF060;
 
+// What DoModal returns: the value given to EndDialog.
 using LResult = std::intptr_t;
 
 struct MessageArgs {
@@ -38,7 +39,7 @@ struct NotifyHeader {
     int code = 0;
 };
 
-using MessageThunk = void (*)(CCmdTarget& target, const MessageArgs& args, LResult& result);
+using MessageThunk = void (*)(CCmdTarget& target, const MessageArgs& args);
 
 struct MessageMapEntry {
     Message message;
@@ -80,7 +81,7 @@ public:
 
 protected:
     // Runs the handler of the first matching entry; false when there is none.
-    bool Dispatch(const MessageArgs& args, LResult& result);
+    bool Dispatch(const MessageArgs& args);
 };
 
 namespace message_map_detail {
@@ -98,7 +99,7 @@ template <auto Handler> constexpr MessageMapEntry OnCommand(int id)
 {
     using T = message_map_detail::ClassOf<Handler>;
     return { Message::Command, id, kBnClicked,
-        [](CCmdTarget& t, const MessageArgs&, LResult&) { (static_cast<T&>(t).*Handler)(); } };
+        [](CCmdTarget& t, const MessageArgs&) { (static_cast<T&>(t).*Handler)(); } };
 }
 
 // A push button's click: void Handler().
@@ -107,12 +108,12 @@ template <auto Handler> constexpr MessageMapEntry OnBnClicked(int id)
     return OnCommand<Handler>(id);
 }
 
-// A control's notification: void Handler(const NotifyHeader&, LResult& result).
+// A control's notification: void Handler(const NotifyHeader&).
 template <auto Handler> constexpr MessageMapEntry OnNotify(int code, int id)
 {
     using T = message_map_detail::ClassOf<Handler>;
-    return { Message::Notify, id, code, [](CCmdTarget& t, const MessageArgs& args, LResult& r) {
-                (static_cast<T&>(t).*Handler)(NotifyHeader { args.id, args.code }, r);
+    return { Message::Notify, id, code, [](CCmdTarget& t, const MessageArgs& args) {
+                (static_cast<T&>(t).*Handler)(NotifyHeader { args.id, args.code });
             } };
 }
 
@@ -120,7 +121,7 @@ template <auto Handler> constexpr MessageMapEntry OnNotify(int code, int id)
 template <auto Handler> constexpr MessageMapEntry OnSysCommandMessage()
 {
     using T = message_map_detail::ClassOf<Handler>;
-    return { Message::SysCommand, 0, 0, [](CCmdTarget& t, const MessageArgs& args, LResult&) {
+    return { Message::SysCommand, 0, 0, [](CCmdTarget& t, const MessageArgs& args) {
                 (static_cast<T&>(t).*Handler)(static_cast<unsigned>(args.id));
             } };
 }
@@ -130,7 +131,7 @@ template <auto Handler> constexpr MessageMapEntry OnCloseMessage()
 {
     using T = message_map_detail::ClassOf<Handler>;
     return { Message::Close, 0, 0,
-        [](CCmdTarget& t, const MessageArgs&, LResult&) { (static_cast<T&>(t).*Handler)(); } };
+        [](CCmdTarget& t, const MessageArgs&) { (static_cast<T&>(t).*Handler)(); } };
 }
 
 // The window's destruction: void Handler().
@@ -138,7 +139,7 @@ template <auto Handler> constexpr MessageMapEntry OnDestroyMessage()
 {
     using T = message_map_detail::ClassOf<Handler>;
     return { Message::Destroy, 0, 0,
-        [](CCmdTarget& t, const MessageArgs&, LResult&) { (static_cast<T&>(t).*Handler)(); } };
+        [](CCmdTarget& t, const MessageArgs&) { (static_cast<T&>(t).*Handler)(); } };
 }
 
 } // namespace kestrin

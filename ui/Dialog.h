@@ -3,6 +3,7 @@
 #include "resources/DialogTemplate.h"
 #include "ui/CmdTarget.h"
 #include "ui/DataExchange.h"
+#include "ui/DialogKeys.h"
 #include "ui/Menu.h"
 
 #include <QIcon>
@@ -11,7 +12,6 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
-#include <qnamespace.h>
 #include <vector>
 
 class QEvent;
@@ -23,23 +23,6 @@ class QWidget;
 namespace kestrin {
 
 class DialogWindow;
-
-// What a key does in a dialog, before the control with the focus sees it.
-enum class DialogKeyAction {
-    None, // the control gets the key
-    Cancel, // the Cancel command
-    ClickFocused, // the focused push button's click
-    DefaultButton, // the default button's click, or OK when there is none
-    Help, // the Help command
-};
-
-// The kind of control holding the focus, as far as dialog keys care.
-enum class FocusedControl { PushButton, EditWantingReturn, Other };
-
-// Escape and Ctrl+Break cancel wherever the focus is; Enter clicks a focused push button, is left
-// to an edit box that wants returns, and otherwise clicks the default button; F1 without Shift,
-// Ctrl or Alt asks for help.
-DialogKeyAction ClassifyDialogKey(int key, Qt::KeyboardModifiers modifiers, FocusedControl focus);
 
 // A dialog built from a template in resources/ over a Qt widget window, run modally.
 //
@@ -79,8 +62,8 @@ public:
     void SetDlgItemText(int id, const QString& text);
     QString GetDlgItemText(int id) const;
 
-    // Data exchange in the given direction; false when validation failed.
-    bool UpdateData(bool saveAndValidate = true);
+    // Data exchange in the given direction.
+    void UpdateData(bool saveAndValidate = true);
 
     // Base units of the dialog font, valid once the window exists.
     QSize BaseUnits() const { return m_baseUnits; }
@@ -100,7 +83,7 @@ public:
     virtual std::uint32_t GetHelpContext() const;
 
     // Sends a message to the dialog: its message map first, then the default processing.
-    LResult SendMessage(const MessageArgs& args);
+    void SendMessage(const MessageArgs& args);
 
     bool OnCmdMsg(int id, int code) override;
     const MessageMap& GetMessageMap() const override;

@@ -140,25 +140,22 @@ void CSenderDlg::OnAbout()
     (void)about.DoModal(); // the box only informs; how it ended changes nothing
 }
 
-void CSenderDlg::OnReleasedGap(const NotifyHeader&, LResult& result)
+void CSenderDlg::OnReleasedGap(const NotifyHeader&)
 {
     m_settings.gap = m_gapSlider.GetPos();
     SetDlgItemText(IDC_GAP_LABEL, QString::asprintf(kGapLabel, m_settings.gap));
-    result = 0;
 }
 
-void CSenderDlg::OnReleasedTone(const NotifyHeader&, LResult& result)
+void CSenderDlg::OnReleasedTone(const NotifyHeader&)
 {
     m_settings.tone = m_toneSlider.GetPos();
     SetDlgItemText(IDC_TONE_LABEL, QString::asprintf(kToneLabel, m_settings.tone));
-    result = 0;
 }
 
-void CSenderDlg::OnReleasedSpeed(const NotifyHeader&, LResult& result)
+void CSenderDlg::OnReleasedSpeed(const NotifyHeader&)
 {
     m_settings.speed = m_speedSlider.GetPos();
     SetDlgItemText(IDC_SPEED_LABEL, QString::asprintf(kSpeedLabel, m_settings.speed));
-    result = 0;
 }
 
 void CSenderDlg::OnDestroy()

@@ -45,9 +45,9 @@ protected:
 
 private:
     void OnSysCommand(unsigned id);
-    void OnReleasedGap(const NotifyHeader&, LResult& result);
-    void OnReleasedTone(const NotifyHeader&, LResult& result);
-    void OnReleasedSpeed(const NotifyHeader&, LResult& result);
+    void OnReleasedGap(const NotifyHeader&);
+    void OnReleasedTone(const NotifyHeader&);
+    void OnReleasedSpeed(const NotifyHeader&);
     void OnAbout();
     void OnDestroy();
     void ShowSettingLabels();

@@ -64,11 +64,10 @@ protected:
 
     void OnGo() { log.push_back("go"); }
 
-    void OnReleasedGap(const NotifyHeader& header, LResult& result)
+    void OnReleasedGap(const NotifyHeader& header)
     {
         log.push_back("released " + std::to_string(header.idFrom) + " at "
             + std::to_string(gapSlider.GetPos()));
-        result = 0;
     }
 
     void OnSysCommand(unsigned id)
