@@ -166,6 +166,9 @@ void CSenderDlg::OnDestroy()
 
 void CSenderDlg::SendText()
 {
+    // The output may have closed while idle: it opens during the leading pads.
+    if (m_services.sendStarting)
+        m_services.sendStarting();
     kestrin::SendText(*this, m_services);
 }
 
