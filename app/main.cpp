@@ -24,5 +24,6 @@ int main(int argc, char** argv)
     kestrin::ToneGenerator tones;
     tones.OpenAsync();
     theApp.SetToneFunction(tones.AsToneFunction());
+    theApp.SetSendStarting(tones.AsPrepareFunction());
     return kestrin::RunApplication(argc, argv);
 }

@@ -28,6 +28,8 @@ struct KeyerServices {
     Sleeper& sleeper;
     WorkerStarter& workers;
     ToneFunction tone;
+    // Told before a send's first wait, so that the tone output can be running by its first tone.
+    std::function<void()> sendStarting {};
 };
 
 // The real ones: std::this_thread::sleep_for, with the least timer slack the kernel allows on the

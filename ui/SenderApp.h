@@ -25,6 +25,10 @@ public:
 
     // The start-up code's tone device; silent until set.
     void SetToneFunction(ToneFunction tone) { m_tone = std::move(tone); }
+    void SetSendStarting(std::function<void()> sendStarting)
+    {
+        m_sendStarting = std::move(sendStarting);
+    }
     // Where help is read from; empty means the file beside the executable.
     void SetHelpFile(const QString& file) { m_helpFile = file; }
     HelpViewer& Help() { return m_help; }
@@ -36,6 +40,7 @@ protected:
 
 private:
     ToneFunction m_tone;
+    std::function<void()> m_sendStarting;
     TerminationSleeper m_sleeper;
     ThreadStarter m_workers;
     QString m_helpFile;
