@@ -18,6 +18,15 @@ CDialog::ModalLoop& InstalledModalLoop()
     return loop;
 }
 
+// The margins of the frame around `window`; none before the window manager has framed it.
+QMargins FrameMargins(const QWidget& window)
+{
+    const QRect outer = window.frameGeometry();
+    const QRect inner = window.geometry();
+    return { inner.left() - outer.left(), inner.top() - outer.top(), outer.right() - inner.right(),
+        outer.bottom() - inner.bottom() };
+}
+
 } // namespace
 
 CDialog::CDialog(int templateId, CDialog* parent)
@@ -191,12 +200,19 @@ LResult CDialog::DoModal()
 
     m_ended = false;
     m_result = -1;
+    m_centreOnceFramed = false;
     bool wasActive = false;
     if (CreateDialogWindow(ownerWindow)) {
         const QPoint placed = m_window->pos();
         const bool focusFirst = OnInitDialog();
-        if (!m_window->isVisible() && m_window->pos() == placed)
-            CentreWindow(ownerWindow);
+        if (!m_window->isVisible() && m_window->pos() == placed) {
+            // Our own frame is unknown until the window manager has framed us: assume the
+            // owner's, and centre again once it is known.
+            const bool ownerShown
+                = ownerWindow != nullptr && ownerWindow->isVisible() && !ownerWindow->isMinimized();
+            CentreWindow(ownerShown ? FrameMargins(*ownerWindow) : QMargins());
+            m_centreOnceFramed = true;
+        }
         if (!m_ended) {
             m_window->show();
             m_window->activateWindow();
@@ -237,24 +253,31 @@ void CDialog::RunModalLoop()
     m_loop = nullptr;
 }
 
-void CDialog::CentreWindow(QWidget* ownerWindow)
+void CDialog::CentreWindow(const QMargins& frame)
 {
+    QWidget* ownerWindow = m_window->parentWidget();
     const QScreen* screen
         = ownerWindow != nullptr ? ownerWindow->screen() : QGuiApplication::primaryScreen();
     if (screen == nullptr)
         return;
     const QRect workArea = screen->availableGeometry();
     QRect centreOn = workArea;
-    QMargins frame;
-    if (ownerWindow != nullptr && ownerWindow->isVisible() && !ownerWindow->isMinimized()) {
+    if (ownerWindow != nullptr && ownerWindow->isVisible() && !ownerWindow->isMinimized())
         centreOn = ownerWindow->frameGeometry();
-        // Our own frame is not known before the window manager has framed us: assume the owner's.
-        const QRect inner = ownerWindow->geometry();
-        frame = { inner.left() - centreOn.left(), inner.top() - centreOn.top(),
-            centreOn.right() - inner.right(), centreOn.bottom() - inner.bottom() };
-    }
+    // A move places the outer corner of the frame.
     const QRect outer = CentredInWorkArea(m_window->size().grownBy(frame), centreOn, workArea);
     m_window->move(outer.topLeft());
+}
+
+void CDialog::CentreOnceFramed()
+{
+    if (!m_centreOnceFramed || !m_window || !m_window->isVisible())
+        return;
+    const QMargins frame = FrameMargins(*m_window);
+    if (frame.isNull())
+        return; // no window manager, or it has not framed us yet
+    m_centreOnceFramed = false;
+    CentreWindow(frame);
 }
 
 void CDialog::DestroyDialogWindow()

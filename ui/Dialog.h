@@ -17,6 +17,7 @@
 class QEvent;
 class QEventLoop;
 class QKeyEvent;
+class QMargins;
 class QObject;
 class QWidget;
 
@@ -31,6 +32,9 @@ class DialogWindow;
 // the tab order), OnInitDialog runs, the window is centred unless OnInitDialog moved or showed it,
 // then it is shown and the modal loop runs until EndDialog; then it is hidden, the owner enabled
 // and, if the dialog was active, made active; last the window is destroyed (the Destroy message).
+// Centring places the window as the user sees it, with the window manager's frame: before the
+// first show the frame is taken to be the owner's (none for a window without one), and once the
+// window manager has framed the window it is centred again with its own.
 // Commands that no entry of its message map takes go to the application object. The dialog keys
 // are those of ClassifyDialogKey. It knows nothing of what its controls mean.
 class CDialog : public CCmdTarget {
@@ -116,7 +120,8 @@ private:
     CDialog* Owner() const;
     bool CreateDialogWindow(QWidget* ownerWindow);
     QWidget* BuildControl(const ControlTemplate& control);
-    void CentreWindow(QWidget* ownerWindow);
+    void CentreWindow(const QMargins& frame);
+    void CentreOnceFramed();
     void RunModalLoop();
     void DestroyDialogWindow();
     void ApplyIcons();
@@ -136,6 +141,7 @@ private:
     QIcon m_smallIcon;
     bool m_enabled = true;
     bool m_ended = false;
+    bool m_centreOnceFramed = false;
     int m_result = -1;
     QEventLoop* m_loop = nullptr;
 };

@@ -64,6 +64,9 @@ void DialogWindow::contextMenuEvent(QContextMenuEvent* event)
 
 bool DialogWindow::event(QEvent* event)
 {
+    // Qt has the frame's margins by the time it reports the move that framing the window makes.
+    if (event->type() == QEvent::Move)
+        m_dialog.CentreOnceFramed();
     return m_dialog.FilterEvent(this, event) || QWidget::event(event);
 }
 

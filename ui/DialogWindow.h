@@ -6,8 +6,9 @@ namespace kestrin {
 
 class CDialog;
 
-// The top-level window of a running CDialog: hands its close button, context menu and the input
-// of all its controls to the dialog. Knows nothing of what the dialog does with them.
+// The top-level window of a running CDialog: hands its close button, context menu, the input of
+// all its controls and the moves the window manager makes to the dialog. Knows nothing of what
+// the dialog does with them.
 class DialogWindow final : public QWidget {
 public:
     DialogWindow(CDialog& dialog, QWidget* owner, Qt::WindowFlags flags);
