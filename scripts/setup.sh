@@ -14,6 +14,8 @@ packages=(
     xvfb x11-utils xdotool pulseaudio pulseaudio-utils sox imagemagick
     # tests: a Wayland compositor with XWayland, and a screen reader's view over a private bus
     weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi
+    # tests: a window manager that draws frames
+    openbox
     # packaging checks
     desktop-file-utils appstream dpkg-dev file
 )
