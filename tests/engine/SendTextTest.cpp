@@ -21,7 +21,7 @@ void Send(Rig& rig, const std::string& text, int speed = 20, int gap = 1, int to
     SendText(rig.window, rig.services);
 }
 
-TEST(SendText, LetterAAtSpeed20FollowsTheWorkedExample)
+TEST(SendText, LetterAAtSpeed20IsPadDotDashPadWithTheLampLitOnlyForEachTone)
 {
     Rig rig;
     Send(rig, "A");
