@@ -22,8 +22,6 @@ const MessageMap& CSenderApp::GetMessageMap() const
 
 bool CSenderApp::InitInstance()
 {
-    // Dialogs here host no foreign controls, and Qt draws every control three-dimensionally
-    // already, so the first two set-up steps of the platform have nothing to do.
     CSenderDlg dlg(KeyerServices { m_sleeper, m_workers, m_tone, m_sendStarting });
     SetMainWnd(&dlg);
     m_sender = &dlg;
