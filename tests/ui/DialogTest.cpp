@@ -6,6 +6,8 @@
 #include "ui/DialogUnits.h"
 #include "ui/SliderCtrl.h"
 
+#include <QAbstractButton>
+#include <QLabel>
 #include <QPlainTextEdit>
 #include <QScreen>
 #include <QSlider>
@@ -13,6 +15,7 @@
 #include <functional>
 #include <gtest/gtest.h>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace kestrin {
@@ -112,20 +115,41 @@ int FocusedId(const CDialog& dialog)
     return 0;
 }
 
-TEST(Dialog, ControlsArePlacedByTheTemplateInTheDialogFont)
+TEST(Dialog, EveryControlLiesInTheWindowAndShowsItsWidestTextWhole)
 {
-    CDialog dialog(IDD_MAIN);
-    RunDriven(dialog, [](CDialog& d) {
-        const QSize units = DialogBaseUnits(DialogFont(8));
-        EXPECT_EQ(d.BaseUnits(), units);
-        EXPECT_EQ(d.GetSafeWidget()->size(), MapDialogRect({ 0, 0, 329, 124 }, units).size());
-        for (const ControlTemplate& control : d.Template()->controls)
-            EXPECT_EQ(d.GetDlgItem(control.id)->geometry(), MapDialogRect(control.rect, units))
-                << control.id;
-        EXPECT_EQ(d.GetSafeWidget()->windowTitle(), "Kestrin");
-        EXPECT_EQ(d.GetDlgItemText(IDC_GAP_LABEL), "Word gap");
-        d.EndDialog(IDOK);
-    });
+    // The main window's labels at their widest values; the About box as the template has it.
+    const struct {
+        int dialog;
+        std::vector<std::pair<int, const char*>> texts;
+    } cases[] = {
+        { IDD_MAIN,
+            { { IDC_TONE_LABEL, "Tone: 1000 Hz" }, { IDC_SPEED_LABEL, "Speed: 25 WPM" },
+                { IDC_GAP_LABEL, "Char.gap: 20 dots" } } },
+        { IDD_ABOUTBOX, {} },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.dialog);
+        CDialog dialog(c.dialog);
+        RunDriven(dialog, [&](CDialog& d) {
+            for (const auto& [id, text] : c.texts)
+                d.SetDlgItemText(id, text);
+            const QWidget* window = d.GetSafeWidget();
+            for (const QWidget* control :
+                window->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly)) {
+                EXPECT_TRUE(window->rect().contains(control->geometry()))
+                    << control->metaObject()->className();
+                QString text;
+                if (const auto* label = qobject_cast<const QLabel*>(control))
+                    text = label->text();
+                else if (const auto* button = qobject_cast<const QAbstractButton*>(control))
+                    text = button->text();
+                // One line, not wider than the control: a wrapped label loses its second line.
+                EXPECT_LE(control->fontMetrics().horizontalAdvance(text), control->width())
+                    << text.toStdString();
+                EXPECT_LE(control->fontMetrics().height(), control->height()) << text.toStdString();
+            }
+        });
+    }
 }
 
 TEST(Dialog, TabVisitsTheTabStopsInTemplateOrderStartingAtTheFirst)
