@@ -24,6 +24,12 @@ void OutputSchedule::Want(Clock::time_point now, Clock::time_point busyUntil)
     m_busyUntil = std::max(m_busyUntil.value_or(busyUntil), busyUntil);
 }
 
+void OutputSchedule::SendStarts(Clock::time_point now)
+{
+    Want(now, now);
+    m_retryAt = now;
+}
+
 void OutputSchedule::Opened()
 {
     m_retryAt.reset();

@@ -31,6 +31,9 @@ public:
 
     // Sound is wanted from now until busyUntil (the end of a tone; now for a send's start).
     void Want(Clock::time_point now, Clock::time_point busyUntil);
+    // A send starts: as Want, and a device that is not open is tried at once, whatever the
+    // back-off: the server may have come back since the last try.
+    void SendStarts(Clock::time_point now);
     // The device opened, failed to open, or was lost while open.
     void Opened();
     void OpenFailed(Clock::time_point now);

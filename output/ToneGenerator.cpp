@@ -81,13 +81,12 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
         if (closing.load())
             return nullptr;
         fresh->mixer = std::make_unique<ToneMixer>(ToneMixer::Mode::OnDemand, options.startDelayMs);
-        if (!sdlReady) {
-            snd_lib_error_set_handler(&IgnoreAlsaError);
-            SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-            if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-                return nullptr;
-            sdlReady = true;
-        }
+        // Only for as long as a device is open: SDL's audio keeps a thread that looks for new
+        // devices every second.
+        snd_lib_error_set_handler(&IgnoreAlsaError);
+        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
+        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
+            return nullptr;
         SDL_AudioSpec want {};
         want.freq = kToneSampleRate;
         want.format = AUDIO_F32SYS;
@@ -99,18 +98,23 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
         // No changes allowed: SDL converts for a device that differs, so the mixer always renders
         // 48 kHz mono float in buffers of the size asked for.
         fresh->sdl = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-        if (fresh->sdl == 0)
+        if (fresh->sdl == 0) {
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
             return nullptr;
+        }
         SDL_PauseAudioDevice(fresh->sdl, 0);
         return fresh;
     }
 
-    // Releases the device's callers and stops it; the last holder frees the rest.
+    // Releases the device's callers and stops it; the last holder frees the rest. Only on the
+    // supervisor, which alone starts and stops SDL.
     static void CloseDevice(const std::shared_ptr<ToneDevice>& device)
     {
         device->mixer->Stop();
-        if (device->sdl != 0)
+        if (device->sdl != 0) {
             SDL_CloseAudioDevice(device->sdl); // waits for the audio thread, which only renders
+            SDL_QuitSubSystem(SDL_INIT_AUDIO);
+        }
     }
 
     // From libpulse's thread, with its loop locked: only the flag and a wake-up.
@@ -174,8 +178,6 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
         if (old != nullptr)
             CloseDevice(old);
         old.reset();
-        if (sdlReady)
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
         // SDL keeps an error text per thread that sets one; this thread ends here.
         SDL_TLSCleanup();
         lock.lock();
@@ -231,8 +233,7 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
             std::lock_guard lock(mutex);
             if (!started || closing.load())
                 return;
-            const auto now = Clock::now();
-            schedule.Want(now, now);
+            schedule.SendStarts(Clock::now());
         }
         changed.notify_all();
     }
@@ -247,7 +248,6 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
     bool finished = false;
     int attempts = 0;
     std::atomic<bool> closing { false };
-    bool sdlReady = false; // the supervisor's own
     std::thread supervisor;
 };
 

@@ -67,8 +67,11 @@ TEST(OutputSchedule, LostDeviceIsTriedAgainWithABoundedBackOffWhileWanted)
         ASSERT_EQ(schedule.Next(now, false).action, Action::Open);
     }
     EXPECT_EQ(waitsMs, (std::vector<int> { 50, 100, 200, 400, 400, 400, 400 }));
+    // A send starting while the device is wanted but down tries at once.
+    schedule.SendStarts(now + milliseconds(10));
+    EXPECT_EQ(schedule.Next(now + milliseconds(10), false).action, Action::Open);
     // No longer wanted: no more tries, until the next send, which tries at once.
-    const auto idle = kT0 + seconds(6);
+    const auto idle = now + milliseconds(10) + seconds(5);
     schedule.OpenFailed(idle);
     EXPECT_FALSE(schedule.Next(idle + milliseconds(50), false).until);
     schedule.Want(idle + seconds(9), idle + seconds(9));
