@@ -3,6 +3,7 @@
 # monitor. Source this file, then:
 #   PulseStart              starts the server in a fresh temp dir and points clients at it
 #                           (exports PULSE_SERVER and friends, and HOME, so no real home is used)
+#   PulseDaemon             starts the server again in the same dir, on the same socket
 #   RecordStart FILE.wav    records the sink (48 kHz mono s16) until RecordStop; returns once data
 #                           flows, because the sink renders far ahead while nobody records
 #   RecordStop              stops the recorder with SIGINT, which closes the WAV file
@@ -16,10 +17,16 @@ PulseStart()
     PULSE_DIR=$(mktemp -d /tmp/kestrin-pulse.XXXXXX)
     export PULSE_RUNTIME_PATH=$PULSE_DIR PULSE_STATE_PATH=$PULSE_DIR
     export PULSE_SERVER=unix:$PULSE_DIR/native HOME=$PULSE_DIR
+    PulseDaemon
+}
+
+# Starts the server in PULSE_DIR, again after it was killed; waits until it answers.
+PulseDaemon()
+{
     pulseaudio -n --daemonize=no --exit-idle-time=-1 --use-pid-file=no --log-level=error \
         --load="module-null-sink sink_name=rec rate=48000 channels=1" \
         --load="module-native-protocol-unix socket=$PULSE_DIR/native auth-anonymous=1" \
-        2>"$PULSE_DIR/pulse.log" &
+        2>>"$PULSE_DIR/pulse.log" &
     PULSE_PID=$!
     for _ in $(seq 100); do
         pactl info >/dev/null 2>&1 && return 0

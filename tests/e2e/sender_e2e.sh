@@ -4,21 +4,24 @@
 # checks that it decodes back to that sentence at 800 Hz with 60 ms dots and 180 ms dashes; then
 # presses Escape and checks that the program ends with status 0, printed nothing, and saved the
 # four default lines.
-#   sender_e2e.sh PATH/TO/kestrin PATH/TO/morse_listen
+#   sender_e2e.sh PATH/TO/kestrin PATH/TO/morse_listen [pulseaudio|pipewire]
+# The sound server is PulseAudio, or PipeWire with its PulseAudio server, as desktops run either.
 set -euo pipefail
-kestrin=$1 listen=$2
+kestrin=$1 listen=$2 server=${3:-pulseaudio}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=../../scripts/lib/xvfb.sh
 . "$root/scripts/lib/xvfb.sh"
 # shellcheck source=../../scripts/lib/pulse.sh
 . "$root/scripts/lib/pulse.sh"
+# shellcheck source=../../scripts/lib/pipewire.sh
+. "$root/scripts/lib/pipewire.sh"
 
 work=$(mktemp -d /tmp/kestrin-e2e.XXXXXX)
 pid=""
 Cleanup()
 {
     [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    PulseStop
+    SoundStop
     XStop
     rm -rf "$work"
 }
@@ -26,7 +29,7 @@ trap Cleanup EXIT
 Fail() { echo "FAIL: $*" >&2; exit 1; }
 
 XStart
-PulseStart
+SoundStart "$server"
 RecordStart "$work/sound.wav"
 mkdir -m 700 "$work/runtime"
 env -u SDL_AUDIODRIVER -u QT_QPA_PLATFORM XDG_CONFIG_HOME="$work/config" \
