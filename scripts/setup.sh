@@ -12,6 +12,8 @@ packages=(
     fonts-dejavu-core qt6-qpa-plugins
     # tests: a real X server and sound server, and the tools that drive and measure them
     xvfb x11-utils xdotool pulseaudio pulseaudio-utils sox imagemagick
+    # the same sends through PipeWire's PulseAudio server, as Debian 12 desktops run it
+    pipewire pipewire-pulse wireplumber dbus-daemon
     # tests: a Wayland compositor with XWayland, and a screen reader's view over a private bus
     weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi
     # tests: a window manager that draws frames
