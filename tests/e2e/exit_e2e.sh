@@ -43,7 +43,7 @@ Start()
         HOME="$work" XDG_CONFIG_HOME="$work/config" XDG_RUNTIME_DIR="$work/runtime" \
         $prefix "$kestrin" >"$work/stdout" 2>"$work/stderr" &
     pid=$!
-    wid=$(XWaitWindow Kestrin 20) || Fail "no window named Kestrin"
+    wid=$(XWaitWindow Kestrin 30) || Fail "no window named Kestrin within 30 s"
     xdotool windowfocus --sync "$wid"
     read -r width height < <(xdotool getwindowgeometry "$wid" |
         sed -n 's/ *Geometry: \([0-9]*\)x\([0-9]*\)/\1 \2/p')
