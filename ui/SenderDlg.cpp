@@ -6,6 +6,7 @@
 #include "ui/AboutDlg.h"
 #include "ui/LampPanel.h"
 #include "ui/ResourceLoader.h"
+#include "ui/SendPriority.h"
 #include "ui/WinApp.h"
 
 #include <QPlainTextEdit>
@@ -169,6 +170,7 @@ void CSenderDlg::SendText()
     // The output may have closed while idle: it opens during the leading pads.
     if (m_services.sendStarting)
         m_services.sendStarting();
+    const SendPriority priority; // where the desktop allows it, a busy machine delays it less
     kestrin::SendText(*this, m_services);
 }
 
