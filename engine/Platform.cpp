@@ -8,12 +8,15 @@
 
 namespace kestrin {
 
-void ThreadSleeper::Sleep(int ms)
+void UseLeastTimerSlack()
 {
-    // The kernel may wake a sleeper up to its timer slack late (50 us by default), and on air
-    // every gap would carry it: ask for the least, once for the thread that sends.
     thread_local const bool precise = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
     (void)precise; // without it the waits are only a little longer
+}
+
+void ThreadSleeper::Sleep(int ms)
+{
+    UseLeastTimerSlack();
     if (ms > 0)
         std::this_thread::sleep_for(std::chrono::milliseconds(ms));
 }

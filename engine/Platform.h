@@ -32,8 +32,12 @@ struct KeyerServices {
     std::function<void()> sendStarting {};
 };
 
-// The real ones: std::this_thread::sleep_for, with the least timer slack the kernel allows on the
-// sleeping thread, and detached std::threads.
+// Asks the kernel to wake the calling thread's timed waits as close to their end as it can: by
+// default it may wake them up to 50 us late, and on air every gap would carry it. Once per thread.
+void UseLeastTimerSlack();
+
+// The real ones: std::this_thread::sleep_for with the least timer slack, and detached
+// std::threads.
 class ThreadSleeper final : public Sleeper {
 public:
     void Sleep(int ms) override;

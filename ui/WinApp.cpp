@@ -19,7 +19,6 @@
 #include <memory>
 #include <mutex>
 #include <string>
-#include <sys/prctl.h>
 #include <sys/socket.h>
 #include <sys/un.h>
 #include <system_error>
@@ -351,9 +350,7 @@ void WatchTerminationSignals()
 
 void TerminationSleeper::Sleep(int ms)
 {
-    // The least timer slack, as ThreadSleeper asks for: every gap on air would carry it.
-    thread_local const bool precise = ::prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;
-    (void)precise; // without it the waits are only a little longer
+    UseLeastTimerSlack();
     if (ms <= 0)
         return;
     TerminationState& state = Termination();
