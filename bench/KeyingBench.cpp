@@ -95,14 +95,15 @@ std::vector<Wait> ReadTrace(const std::string& path)
     return waits;
 }
 
-// The first run of traced waits that asks exactly what the model waits.
+// The first run of traced waits that asks what the model waits, to the millisecond (a timed wait
+// asks for a deadline that the clock reached a little before).
 std::optional<std::size_t> FindSend(const std::vector<Wait>& trace, const Model& model)
 {
     const std::size_t n = model.waitsMs.size();
     for (std::size_t at = 0; at + n <= trace.size(); ++at) {
         bool same = true;
         for (std::size_t i = 0; i < n && same; ++i)
-            same = trace[at + i].askedNs == model.waitsMs[i] * 1000000LL;
+            same = (trace[at + i].askedNs + 500000) / 1000000 == model.waitsMs[i];
         if (same)
             return at;
     }
@@ -239,14 +240,14 @@ int main(int argc, char** argv)
     std::vector<double> between, overshoot;
     for (std::size_t i = 0; i < model.waitsMs.size(); ++i) {
         const Wait& w = waits[*at + i];
-        overshoot.push_back(double(w.endNs - w.startNs - w.askedNs) / 1e6);
+        overshoot.push_back(double(w.endNs - w.startNs) / 1e6 - model.waitsMs[i]);
         if (i > 0)
             between.push_back(double(w.startNs - waits[*at + i - 1].endNs) / 1e6);
     }
 
     // Silences on air against the model, and the lamp against the sound.
     const double msPerSample = 1000.0 / bench::kRecordRate;
-    std::vector<double> gapError, lampToSound, lengthError;
+    std::vector<double> gapError, threadError, lampToSound, lengthError;
     for (std::size_t i = 0; i < tones.size(); ++i) {
         const auto& t = tones[i];
         lengthError.push_back(double(t.last + 1 - t.first) * msPerSample - double(model.toneMs[i]));
@@ -260,14 +261,28 @@ int main(int argc, char** argv)
             const double modelled
                 = double(model.toneStartMs[i + 1] - (model.toneStartMs[i] + model.toneMs[i]));
             gapError.push_back(heard - modelled);
+            // The same spacing as the window thread kept it: from one lamp lit to the next.
+            const Wait& nextLit = waits[*at + model.toneWait[i + 1]];
+            threadError.push_back(double(nextLit.startNs - lit.startNs) / 1e6
+                - double(model.toneStartMs[i + 1] - model.toneStartMs[i]));
         }
     }
     const double heardSpan = double(tones.back().first - tones.front().first) * msPerSample;
     const double modelSpan = double(model.toneStartMs.back() - model.toneStartMs.front());
 
     PrintFigures("work between two waits", between, "ms");
+    // Where it goes: lighting the lamp and starting the worker, and putting the lamp out.
+    std::vector<double> lighting, darkening;
+    for (const std::size_t w : model.toneWait) {
+        lighting.push_back(between[w - 1]);
+        if (w < between.size())
+            darkening.push_back(between[w]);
+    }
+    PrintFigures("  lamp lit + worker started", lighting, "ms");
+    PrintFigures("  lamp dark", darkening, "ms");
     PrintFigures("wait overshoot", overshoot, "ms");
     PrintFigures("gap error (heard - model)", gapError, "ms");
+    PrintFigures("  of it on the window thread", threadError, "ms");
     PrintFigures("tone length error", lengthError, "ms");
     PrintFigures("lamp lit -> sound", lampToSound, "ms");
     std::printf("%-34s %.1f ms over %.1f s (heard %.1f ms, model %lld ms)\n",

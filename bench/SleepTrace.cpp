@@ -1,6 +1,7 @@
 // Preloaded into the program by the keying benchmark: notes every sleep of the main thread (start
-// and end on the monotonic clock, and what was asked) and writes them, one line each, to the file
-// named by KESTRIN_SLEEP_TRACE when the program ends. The records stay in memory until then, so
+// and end on the monotonic clock, and what was asked), whether a plain sleep or a timed wait on a
+// condition variable, and writes them, one line each, to the file named by KESTRIN_SLEEP_TRACE
+// when the program ends. The records stay in memory until then, so
 // the trace adds nothing but two clock reads to the work between two waits.
 
 #include <array>
@@ -8,6 +9,7 @@
 #include <cstdlib>
 #include <ctime>
 #include <dlfcn.h>
+#include <pthread.h>
 #include <sys/syscall.h>
 #include <unistd.h>
 
@@ -24,6 +26,7 @@ std::size_t g_count = 0;
 
 using NanosleepFn = int (*)(const timespec*, timespec*);
 using ClockNanosleepFn = int (*)(clockid_t, int, const timespec*, timespec*);
+using ClockwaitFn = int (*)(pthread_cond_t*, pthread_mutex_t*, clockid_t, const timespec*);
 
 bool OnMainThread()
 {
@@ -79,5 +82,21 @@ extern "C" int clock_nanosleep(clockid_t clock, int flags, const timespec* asked
     clock_gettime(CLOCK_MONOTONIC, &start);
     const int result = real(clock, flags, asked, left);
     Note(start, *asked);
+    return result;
+}
+
+extern "C" int pthread_cond_clockwait(
+    pthread_cond_t* cond, pthread_mutex_t* mutex, clockid_t clock, const timespec* until)
+{
+    static const auto real
+        = reinterpret_cast<ClockwaitFn>(dlsym(RTLD_NEXT, "pthread_cond_clockwait"));
+    if (!OnMainThread() || clock != CLOCK_MONOTONIC)
+        return real(cond, mutex, clock, until);
+    timespec start {};
+    clock_gettime(CLOCK_MONOTONIC, &start);
+    const int result = real(cond, mutex, clock, until);
+    const long long askedNs
+        = (until->tv_sec - start.tv_sec) * 1000000000LL + (until->tv_nsec - start.tv_nsec);
+    Note(start, { static_cast<time_t>(askedNs / 1000000000LL), askedNs % 1000000000LL });
     return result;
 }
