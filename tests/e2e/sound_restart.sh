@@ -16,7 +16,7 @@ work=$(mktemp -d /tmp/kestrin-restart.XXXXXX)
 sender=""
 Cleanup()
 {
-    [ -n "$sender" ] && kill "$sender" 2>/dev/null && wait "$sender" 2>/dev/null
+    [ -n "$sender" ] && kill "$sender" 2>/dev/null && { wait "$sender" 2>/dev/null || true; }
     SoundStop
     rm -rf "$work"
 }
@@ -62,10 +62,18 @@ echo "one element with the server gone: $ms ms"
 
 # Its daemons must not hold the sender's input open.
 SoundRestart 3>&- || Fail "the server did not start again"
-RecordStart "$work/after.wav"
-Send PARIS 10 >/dev/null || Fail "the send after the restart did not end"
-RecordStop
-Heard "$work/after.wav" | grep -qx 'text: PARIS' || Fail "after the restart: $(cat "$work/heard")"
+# A machine stalled for longer than the queue leaves a hole, which can change what is decoded (the
+# tone benchmark counts them): then one more send, which must be heard.
+for attempt in 1 2; do
+    RecordStart "$work/after$attempt.wav"
+    Send PARIS 10 >/dev/null || Fail "the send after the restart did not end"
+    RecordStop
+    heard=$(Heard "$work/after$attempt.wav")
+    grep -qx 'text: PARIS' <<<"$heard" && break
+    [ "$attempt" -eq 1 ] && ! grep -qx 'holes: 0' <<<"$heard" ||
+        Fail "after the restart: $(cat "$work/heard")"
+    echo "a hole in the recording; once more"
+done
 exec 3>&-
 wait "$sender" || Fail "the sender failed"
 sender=""

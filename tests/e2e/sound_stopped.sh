@@ -15,8 +15,8 @@ work=$(mktemp -d /tmp/kestrin-stopped.XXXXXX)
 pid=""
 Cleanup()
 {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    [ -n "$PULSE_PID" ] && kill -CONT "$PULSE_PID" 2>/dev/null
+    [ -n "$pid" ] && kill "$pid" 2>/dev/null && { wait "$pid" 2>/dev/null || true; }
+    [ -n "$PULSE_PID" ] && { kill -CONT "$PULSE_PID" 2>/dev/null || true; }
     PulseStop
     XStop
     rm -rf "$work"
