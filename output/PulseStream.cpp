@@ -18,6 +18,14 @@ constexpr std::size_t kFrameBytes = sizeof(float);
 // While connecting, the loop looks at the deadline and the cancel flag this often.
 constexpr pa_usec_t kConnectPollUs = 10'000;
 
+// Nobody waits for the server's answer; a command that could not be sent is a lost stream, which
+// its state reports.
+void Forget(pa_operation* operation)
+{
+    if (operation != nullptr)
+        pa_operation_unref(operation);
+}
+
 std::uint32_t Bytes(int ms)
 {
     return static_cast<std::uint32_t>(ms * kSamplesPerMs) * kFrameBytes;
@@ -280,6 +288,24 @@ PulseStream::PulseStream(std::unique_ptr<Impl> impl)
 { }
 
 PulseStream::~PulseStream() = default;
+
+void PulseStream::Pause()
+{
+    pa_threaded_mainloop_lock(m_impl->loop);
+    if (m_impl->running)
+        Forget(pa_stream_cork(m_impl->stream, 1, nullptr, nullptr));
+    pa_threaded_mainloop_unlock(m_impl->loop);
+}
+
+void PulseStream::Resume()
+{
+    pa_threaded_mainloop_lock(m_impl->loop);
+    if (m_impl->running) {
+        m_impl->mixer.RestartClock();
+        Forget(pa_stream_cork(m_impl->stream, 0, nullptr, nullptr));
+    }
+    pa_threaded_mainloop_unlock(m_impl->loop);
+}
 
 void PulseStream::VoiceAdded()
 {

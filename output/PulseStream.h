@@ -26,7 +26,8 @@ struct PulseStreamOptions {
 // rewritten samples in place of the old ones (it rewinds the sink if it had taken them already).
 // The mixer must render written ahead. Nothing here waits on the server without a bound: opening
 // gives up at its deadline, and writing and closing never wait for an answer. A server lost later
-// stops the mixer and calls onLost; reconnecting is the owner's business. Everything runs on
+// stops the mixer and calls onLost; reconnecting is the owner's business. The owner pauses it
+// while idle. Everything runs on
 // libpulse's own thread; VoiceAdded only pokes it.
 class PulseStream {
 public:
@@ -51,6 +52,12 @@ public:
 
     // Tells the stream that the mixer has a new voice. Thread-safe, never blocks.
     void VoiceAdded();
+
+    // Pauses the stream (corked: no requests, no wake-ups) and resumes it, keeping the connection,
+    // so that resuming costs one message to the server. What is queued stays; the sample clock
+    // starts afresh on resuming. Neither waits for the server.
+    void Pause();
+    void Resume();
 
     struct Impl;
 

@@ -37,6 +37,10 @@ std::int64_t SampleClock::SampleAtNs(std::int64_t nsFromStart)
 void SampleClock::Update(Clock::time_point now, std::int64_t sample)
 {
     const std::int64_t nowNs = SinceEpochNs(now);
+    if (m_restart.exchange(false)) {
+        m_count = 0;
+        m_next = 0;
+    }
     if (m_count == 0)
         m_baseNs.store(nowNs, std::memory_order_relaxed);
     m_offsetsNs[static_cast<std::size_t>(m_next)]
@@ -48,6 +52,12 @@ void SampleClock::Update(Clock::time_point now, std::int64_t sample)
     std::nth_element(offsets.begin(), middle, offsets.begin() + m_count);
     m_offsetNs.store(*middle, std::memory_order_relaxed);
     m_known.store(true, std::memory_order_release);
+}
+
+void SampleClock::Restart()
+{
+    m_known.store(false, std::memory_order_relaxed);
+    m_restart.store(true);
 }
 
 std::optional<std::int64_t> SampleClock::SampleAt(Clock::time_point t) const

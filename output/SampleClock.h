@@ -30,6 +30,10 @@ public:
     // The device asked at now for the samples from sample on.
     void Update(Clock::time_point now, std::int64_t sample);
 
+    // Forgets what the requests so far said, from any thread: the stream was paused, and the
+    // next request starts the clock afresh.
+    void Restart();
+
     // The sample due at t by the requests so far; none before the first.
     std::optional<std::int64_t> SampleAt(Clock::time_point t) const;
 
@@ -39,6 +43,7 @@ private:
     std::atomic<bool> m_known { false };
     std::atomic<std::int64_t> m_baseNs { 0 };
     std::atomic<std::int64_t> m_offsetNs { 0 };
+    std::atomic<bool> m_restart { false };
 
     // The rendering thread's own.
     std::array<std::int64_t, kWindow> m_offsetsNs {};

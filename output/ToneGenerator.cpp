@@ -123,6 +123,7 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
         {
             std::lock_guard lock(mutex);
             schedule.Lost();
+            deviceLost = true;
         }
         changed.notify_all();
     }
@@ -135,7 +136,37 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
             if (device != nullptr && device->sdl != 0
                 && SDL_GetAudioDeviceStatus(device->sdl) == SDL_AUDIO_STOPPED)
                 schedule.Lost();
-            const OutputSchedule::Decision next = schedule.Next(now, device != nullptr);
+            // A paused stream whose server went away is closed, and the server tried again.
+            if (device != nullptr && paused && deviceLost) {
+                std::shared_ptr<ToneDevice> old = std::move(device);
+                paused = deviceLost = false;
+                schedule.Closed(now);
+                lock.unlock();
+                CloseDevice(old);
+                old.reset();
+                lock.lock();
+                continue;
+            }
+            const OutputSchedule::Decision next = schedule.Next(now, device != nullptr && !paused);
+            if (next.action == OutputSchedule::Action::Open && device != nullptr) {
+                // Paused while idle: one message to the server.
+                paused = false;
+                schedule.Opened();
+                lock.unlock();
+                device->pulse->Resume();
+                lock.lock();
+                changed.notify_all();
+                continue;
+            }
+            if (next.action == OutputSchedule::Action::Close && device != nullptr
+                && device->pulse != nullptr && !deviceLost) {
+                paused = true;
+                schedule.Closed(now);
+                lock.unlock();
+                device->pulse->Pause();
+                lock.lock();
+                continue;
+            }
             if (next.action == OutputSchedule::Action::Open) {
                 opening = true;
                 lock.unlock();
@@ -158,6 +189,7 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
             }
             if (next.action == OutputSchedule::Action::Close) {
                 std::shared_ptr<ToneDevice> old = std::move(device);
+                paused = deviceLost = false;
                 schedule.Closed(now);
                 lock.unlock();
                 CloseDevice(old);
@@ -193,17 +225,18 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
         if (!started || closing.load())
             return nullptr;
         schedule.Want(callTime, callTime + std::chrono::milliseconds(durationMs));
-        if (device == nullptr) {
+        if (device == nullptr || paused) {
             const bool due
                 = opening || schedule.Next(callTime, false).action == OutputSchedule::Action::Open;
             if (!due)
                 return nullptr;
             changed.notify_all();
             const int seen = attempts;
-            changed.wait_until(lock, callTime + std::chrono::milliseconds(kStallBoundMs),
-                [&] { return device != nullptr || closing.load() || attempts != seen; });
+            changed.wait_until(lock, callTime + std::chrono::milliseconds(kStallBoundMs), [&] {
+                return (device != nullptr && !paused) || closing.load() || attempts != seen;
+            });
         }
-        return device;
+        return paused ? nullptr : device;
     }
 
     void Sound(int frequencyHz, int durationMs)
@@ -245,6 +278,8 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
     std::shared_ptr<ToneDevice> device;
     bool started = false;
     bool opening = false;
+    bool paused = false; // the device is a stream paused while idle
+    bool deviceLost = false;
     bool finished = false;
     int attempts = 0;
     std::atomic<bool> closing { false };

@@ -67,6 +67,8 @@ public:
     // voice it overlaps; a voice is in the device's hands once a range has covered its end.
     void Commit(std::int64_t taken, std::int64_t guard, Clock::time_point now);
     void RenderAhead(float* out, int frames, std::int64_t from);
+    // The stream was paused: the sample clock starts afresh at the next Commit.
+    void RestartClock() { m_clock.Restart(); }
     // The earliest start among the voices added since the last call, or none: what must be
     // rendered again.
     std::optional<std::int64_t> TakeEarliestAdded();
