@@ -5,9 +5,12 @@
 // a slow machine.
 //
 //   tone_bench [--sdl 1] [--ahead MS] [--request MS] [--frames N] [--queue MS] [--delay MS]
-//              [--tones N] [--hold S] [--idle S] [--source NAME] [--dump FILE]
+//              [--tones N] [--hold S] [--idle S] [--idle-close S] [--after-idle S]
+//              [--source NAME] [--dump FILE]
 // --ahead and --request set the libpulse stream's queue and request size; --sdl 1 plays through
-// SDL alone, whose buffer and server queue --frames and --queue set.
+// SDL alone, whose buffer and server queue --frames and --queue set. --idle-close sets how long
+// after the last tone the output closes; --after-idle how long it stays idle before the first
+// element of a new send is measured (with and without being told that the send starts).
 
 #include "ParecRecorder.h"
 #include "output/ToneGenerator.h"
@@ -21,6 +24,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
+#include <fstream>
 #include <mutex>
 #include <pulse/error.h>
 #include <pulse/simple.h>
@@ -72,6 +77,26 @@ double CpuSeconds(clockid_t clock)
     return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+// Context switches of every thread of this process but the calling one, which only sleeps.
+long OtherThreadsSwitches()
+{
+    const std::string self = std::to_string(gettid());
+    long total = 0;
+    for (const auto& task : std::filesystem::directory_iterator("/proc/self/task")) {
+        if (task.path().filename() == self)
+            continue;
+        std::ifstream status(task.path() / "status");
+        std::string line;
+        while (std::getline(status, line)) {
+            if (line.rfind("voluntary_ctxt_switches:", 0) == 0
+                || line.rfind("nonvoluntary_ctxt_switches:", 0) == 0)
+                total += std::stol(line.substr(line.find(':') + 1));
+        }
+    }
+    return total;
+}
+
+// One tone, then idle: CPU and wake-ups from the output once it has had time to close.
 int IdleCpu(const kestrin::ToneDeviceOptions& options, int seconds)
 {
     kestrin::ToneGenerator generator(options);
@@ -80,13 +105,22 @@ int IdleCpu(const kestrin::ToneDeviceOptions& options, int seconds)
         std::printf("no device\n");
         return 1;
     }
+    generator.Sound(800, 60);
+    const auto idle = options.schedule.idle;
+    const bool closes = idle < std::chrono::seconds(seconds * 10);
+    if (closes)
+        std::this_thread::sleep_for(idle + std::chrono::seconds(1));
+    const long switches0 = OtherThreadsSwitches();
     const double cpu0 = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID);
     const auto t0 = Clock::now();
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     const double cpu = CpuSeconds(CLOCK_PROCESS_CPUTIME_ID) - cpu0;
+    const long switches = OtherThreadsSwitches() - switches0;
     const double wall = Ms(Clock::now() - t0) / 1000.0;
-    std::printf("idle stream CPU: %.2f %% of one core (%.0f ms in %.1f s)\n", 100.0 * cpu / wall,
-        cpu * 1000.0, wall);
+    std::printf("idle, %s: CPU %.2f %% of one core (%.0f ms in %.1f s), %.1f wake-ups/s (%ld "
+                "context switches of the output's threads)\n",
+        closes ? "after the output closed" : "output kept open", 100.0 * cpu / wall, cpu * 1000.0,
+        wall, static_cast<double>(switches) / wall, switches);
     return 0;
 }
 
@@ -98,6 +132,7 @@ int main(int argc, char** argv)
     int count = 300;
     int idleSeconds = 10;
     int holdSeconds = 20;
+    int afterIdleSeconds = 60;
     bool idleOnly = false;
     std::string source = "rec.monitor";
     std::string dump;
@@ -121,6 +156,10 @@ int main(int argc, char** argv)
             idleSeconds = std::stoi(argv[i + 1]);
         else if (arg == "--idle-only")
             idleOnly = std::stoi(argv[i + 1]) != 0;
+        else if (arg == "--idle-close")
+            options.schedule.idle = std::chrono::seconds(std::stoi(argv[i + 1]));
+        else if (arg == "--after-idle")
+            afterIdleSeconds = std::stoi(argv[i + 1]);
         else if (arg == "--hold")
             holdSeconds = std::stoi(argv[i + 1]);
         else if (arg == "--source")
@@ -182,10 +221,37 @@ int main(int argc, char** argv)
     if (holdSeconds > 0)
         generator.Sound(1000, holdSeconds * 1000);
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    // After a long idle, a send's first element, as the program keys it at 25 WPM: told that the
+    // send starts, then 48 ms of leading pads (character pad and element pad), then a 48 ms dot;
+    // and once more without being told, the output hearing of the send only at the tone.
+    const std::size_t idleFrom = recorder.Size();
+    struct AfterIdle {
+        bool told;
+        Clock::time_point call;
+    };
+    std::vector<AfterIdle> afterIdle;
+    for (const bool told : { true, false }) {
+        if (afterIdleSeconds <= 0)
+            break;
+        std::this_thread::sleep_for(std::chrono::seconds(afterIdleSeconds));
+        if (told) {
+            generator.Prepare();
+            std::this_thread::sleep_for(std::chrono::milliseconds(48));
+        }
+        std::thread worker([&] {
+            afterIdle.push_back({ told, Clock::now() });
+            generator.Sound(800, 48);
+        });
+        worker.join();
+        std::this_thread::sleep_for(std::chrono::milliseconds(300));
+    }
     generator.Close();
     recorder.Stop();
 
     std::vector<int16_t> sequence = recorder.Samples();
+    const std::vector<int16_t> idled(
+        sequence.begin() + static_cast<std::ptrdiff_t>(idleFrom), sequence.end());
+    sequence.resize(idleFrom);
     const std::vector<int16_t> hold(
         sequence.begin() + static_cast<std::ptrdiff_t>(holdFrom), sequence.end());
     sequence.resize(holdFrom);
@@ -240,6 +306,25 @@ int main(int argc, char** argv)
         std::printf("dropouts in %d s of one tone: %zu (%.1f ms of silence)\n", holdSeconds,
             parts.empty() ? 0 : parts.size() - 1, gapMs);
     }
+    const auto idleTones = FindTones(idled);
+    for (const AfterIdle& first : afterIdle) {
+        const char* how = first.told ? "told at the send's start" : "hearing of it at the tone";
+        const auto it = std::find_if(idleTones.begin(), idleTones.end(), [&](const Tone& tone) {
+            // The recording's time base is good to a few ms on a loaded machine.
+            return recorder.TimeOf(static_cast<std::int64_t>(idleFrom) + tone.first)
+                >= first.call - std::chrono::milliseconds(30);
+        });
+        if (it == idleTones.end()) {
+            std::printf("first element after %d s idle, %s: not heard\n", afterIdleSeconds, how);
+            continue;
+        }
+        const double lengthMs = static_cast<double>(it->last - it->first + 1) / kSamplesPerMs;
+        std::printf("first element after %d s idle, %s: %.3f ms of 48 (%s), lamp -> sound %.1f ms "
+                    "(sequence median %.1f)\n",
+            afterIdleSeconds, how, lengthMs, std::abs(lengthMs - 48.0) <= 0.2 ? "whole" : "CUT",
+            Ms(recorder.TimeOf(static_cast<std::int64_t>(idleFrom) + it->first) - first.call),
+            Percentile(latency, 0.5));
+    }
     if (!dump.empty()) {
         if (FILE* f = std::fopen(dump.c_str(), "w")) {
             for (std::size_t i = 0; i < latency.size(); ++i)
@@ -258,15 +343,20 @@ int main(int argc, char** argv)
         d = std::to_string(options.startDelayMs), q = std::to_string(options.serverQueueMs),
         s = std::to_string(idleSeconds), sdl = options.writeAhead ? "0" : "1",
         a = std::to_string(options.pulse.queueMs), r = std::to_string(options.pulse.requestMs);
-    const char* args[] = { self.c_str(), "--frames", f.c_str(), "--delay", d.c_str(), "--queue",
-        q.c_str(), "--sdl", sdl.c_str(), "--ahead", a.c_str(), "--request", r.c_str(), "--idle",
-        s.c_str(), "--idle-only", "1", nullptr };
     // A reader on the monitor keeps the sink asking in small blocks, as a sound card would.
     Recorder reader(source);
-    pid_t pid = 0;
-    if (idleSeconds > 0
-        && posix_spawn(&pid, self.c_str(), nullptr, nullptr, const_cast<char**>(args), environ)
-            == 0)
-        waitpid(pid, nullptr, 0);
+    // As chosen, and with the output kept open as it was before it closed when idle.
+    const std::string idleClose = std::to_string(
+        std::chrono::duration_cast<std::chrono::seconds>(options.schedule.idle).count());
+    for (const std::string& close : { idleClose, std::string("1000000") }) {
+        const char* args[] = { self.c_str(), "--frames", f.c_str(), "--delay", d.c_str(), "--queue",
+            q.c_str(), "--sdl", sdl.c_str(), "--ahead", a.c_str(), "--request", r.c_str(), "--idle",
+            s.c_str(), "--idle-close", close.c_str(), "--idle-only", "1", nullptr };
+        pid_t pid = 0;
+        if (idleSeconds > 0
+            && posix_spawn(&pid, self.c_str(), nullptr, nullptr, const_cast<char**>(args), environ)
+                == 0)
+            waitpid(pid, nullptr, 0);
+    }
     return 0;
 }

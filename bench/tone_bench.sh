@@ -1,10 +1,19 @@
 #!/usr/bin/env bash
-# Runs tone_bench against a private PulseAudio server with a null sink, started here and stopped
-# by its PID. Works as root with no display.
-#   bench/tone_bench.sh [RUNS] [tone_bench arguments...]
-# The build directory defaults to build/dev; set BUILD to use another.
+# Runs tone_bench against a private sound server with a null sink, started here and stopped by
+# its PID: PulseAudio, or PipeWire with its PulseAudio server. Works as root with no display.
+#   bench/tone_bench.sh [--server pulseaudio|pipewire] [--busy N] [RUNS] [tone_bench arguments...]
+# --busy N runs N busy loops beside it. The build directory defaults to build/dev; set BUILD to
+# use another.
 set -euo pipefail
 cd "$(dirname "$0")/.."
+server=pulseaudio busy=0
+while [ $# -gt 0 ]; do
+    case $1 in
+    --server) server=$2; shift 2 ;;
+    --busy) busy=$2; shift 2 ;;
+    *) break ;;
+    esac
+done
 runs=${1:-3}
 shift || true
 bench=${BUILD:-build/dev}/bench/tone_bench
@@ -12,9 +21,23 @@ bench=${BUILD:-build/dev}/bench/tone_bench
 
 # shellcheck source=../scripts/lib/pulse.sh
 . scripts/lib/pulse.sh
-trap PulseStop EXIT
-PulseStart
+# shellcheck source=../scripts/lib/pipewire.sh
+. scripts/lib/pipewire.sh
+loops=()
+Cleanup()
+{
+    local pid
+    for pid in "${loops[@]}"; do kill "$pid" 2>/dev/null || true; done
+    SoundStop
+}
+trap Cleanup EXIT
+SoundStart "$server"
+for _ in $(seq "$busy"); do
+    sh -c 'while :; do :; done' &
+    loops+=("$!")
+done
 
+echo "server: $(pactl info | sed -n 's/^Server Name: //p'); $busy busy loops"
 echo "machine: $(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 for i in $(seq "$runs"); do
     echo "== run $i"
@@ -23,5 +46,6 @@ for i in $(seq "$runs"); do
     (sleep 5; pactl list sinks | sed -n 's/^[[:space:]]*Latency: /null sink latency: /p') &
     probe=$!
     SDL_AUDIODRIVER=pulseaudio "$bench" "$@"
-    wait "$probe"
+    wait "$probe" || true
+    echo "load after the run: $(cut -d' ' -f1-3 /proc/loadavg)"
 done
