@@ -31,6 +31,11 @@ PipeWireUp()
         sleep 0.05
     done
     PipeWireDaemon pipewire
+    # The others connect to it once, at their start.
+    for _ in $(seq 100); do
+        [ -S "$XDG_RUNTIME_DIR/pipewire-0" ] && break
+        sleep 0.05
+    done
     PipeWireDaemon wireplumber
     PipeWireDaemon pipewire-pulse
     for _ in $(seq 200); do
@@ -117,7 +122,7 @@ SoundKill()
 SoundRestart()
 {
     if [ "$SOUND_SERVER" = pipewire ]; then
-        rm -f "$PULSE_DIR/bus"
+        rm -f "$PULSE_DIR/bus" "$XDG_RUNTIME_DIR/pipewire-0"
         PipeWireUp
     else
         PulseDaemon
