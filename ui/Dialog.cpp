@@ -3,6 +3,7 @@
 #include "resources/Resource.h"
 #include "ui/DialogUnits.h"
 #include "ui/DialogWindow.h"
+#include "ui/FrameExtents.h"
 #include "ui/WinApp.h"
 
 #include <QEventLoop>
@@ -11,6 +12,9 @@
 
 namespace kestrin {
 namespace {
+
+// Window managers answer in a few milliseconds; one that offers to but does not costs this.
+constexpr std::chrono::milliseconds kFrameRequestTimeout { 100 };
 
 CDialog::ModalLoop& InstalledModalLoop()
 {
@@ -206,11 +210,12 @@ LResult CDialog::DoModal()
         const QPoint placed = m_window->pos();
         const bool focusFirst = OnInitDialog();
         if (!m_window->isVisible() && m_window->pos() == placed) {
-            // Our own frame is unknown until the window manager has framed us: assume the
-            // owner's, and centre again once it is known.
+            // The frame the window manager will add: asked for where it answers such requests,
+            // else taken to be the owner's; the window is centred again once it is framed.
             const bool ownerShown
                 = ownerWindow != nullptr && ownerWindow->isVisible() && !ownerWindow->isMinimized();
-            CentreWindow(ownerShown ? FrameMargins(*ownerWindow) : QMargins());
+            const QMargins guess = ownerShown ? FrameMargins(*ownerWindow) : QMargins();
+            CentreWindow(RequestFrameExtents(*m_window, kFrameRequestTimeout).value_or(guess));
             m_centreOnceFramed = true;
         }
         if (!m_ended) {
@@ -264,9 +269,13 @@ void CDialog::CentreWindow(const QMargins& frame)
     QRect centreOn = workArea;
     if (ownerWindow != nullptr && ownerWindow->isVisible() && !ownerWindow->isMinimized())
         centreOn = ownerWindow->frameGeometry();
-    // A move places the outer corner of the frame.
     const QRect outer = CentredInWorkArea(m_window->size().grownBy(frame), centreOn, workArea);
-    m_window->move(outer.topLeft());
+    // A move places the frame's outer corner, except on a native window that is not framed yet:
+    // that one Qt places itself, and the window manager then frames it where it is.
+    QPoint corner = outer.topLeft();
+    if (m_window->testAttribute(Qt::WA_WState_Created) && FrameMargins(*m_window).isNull())
+        corner += QPoint(frame.left(), frame.top());
+    m_window->move(corner);
 }
 
 void CDialog::CentreOnceFramed()
