@@ -14,10 +14,17 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 
 work=$(mktemp -d /tmp/kestrin-wm.XXXXXX)
 pid="" wm_pid=""
+# Each step in its own if: under set -e a failing step would end the trap before the others.
+Stop()
+{
+    if [ -n "$1" ] && kill "$1" 2>/dev/null; then
+        wait "$1" 2>/dev/null || true
+    fi
+}
 Cleanup()
 {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
-    [ -n "$wm_pid" ] && kill "$wm_pid" 2>/dev/null && wait "$wm_pid" 2>/dev/null
+    Stop "$pid"
+    Stop "$wm_pid"
     XStop
     rm -rf "$work"
 }
@@ -79,7 +86,6 @@ Near()
         exit !((p[1] - q[1]) ^ 2 <= 1 && (p[2] - q[2]) ^ 2 <= 1) }'
 }
 
-XStart
 # Margins make the work area smaller than the screen, as a panel would.
 cat >"$work/rc.xml" <<'EOF'
 <?xml version="1.0" encoding="UTF-8"?>
@@ -87,15 +93,26 @@ cat >"$work/rc.xml" <<'EOF'
   <margins><top>24</top><bottom>40</bottom><left>16</left><right>0</right></margins>
 </openbox_config>
 EOF
-HOME=$work openbox --config-file "$work/rc.xml" --sm-disable >"$work/openbox.log" 2>&1 &
-wm_pid=$!
+# Now and then openbox cannot open a display that has just answered xdpyinfo, on a machine where
+# other tests start and stop X servers too; a fresh server then does.
 area=""
-for _ in $(seq 100); do
-    area=$(xprop -root _NET_WORKAREA 2>/dev/null | sed -n 's/.* = \([0-9]*\), \([0-9]*\), \([0-9]*\), \([0-9]*\).*/\1 \2 \3 \4/p')
-    [ "$area" = "16 24 1264 736" ] && break
-    sleep 0.1
+for attempt in 1 2 3; do
+    XStart
+    HOME=$work openbox --config-file "$work/rc.xml" --sm-disable >"$work/openbox.log" 2>&1 &
+    wm_pid=$!
+    for _ in $(seq 200); do
+        area=$(xprop -root _NET_WORKAREA 2>/dev/null |
+            sed -n 's/.* = \([0-9]*\), \([0-9]*\), \([0-9]*\), \([0-9]*\).*/\1 \2 \3 \4/p')
+        [ "$area" = "16 24 1264 736" ] && break 2
+        kill -0 "$wm_pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    echo "attempt $attempt: no work area from openbox: $(cat "$work/openbox.log")"
+    Stop "$wm_pid"
+    wm_pid=""
+    XStop
 done
-[ "$area" = "16 24 1264 736" ] || Fail "openbox did not set the work area (got '$area'): $(cat "$work/openbox.log")"
+[ "$area" = "16 24 1264 736" ] || Fail "openbox did not set the work area (got '$area')"
 read -r ax ay aw ah <<<"$area"
 
 mkdir -m 700 "$work/runtime"
