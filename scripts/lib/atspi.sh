@@ -5,8 +5,8 @@
 #                           accessibility bus and, on demand, the registry) in a fresh temp dir;
 #                           exports DBUS_SESSION_BUS_ADDRESS, and XDG_RUNTIME_DIR when unset
 #   AtspiStop               stops them by their PIDs (safe twice; use it in a trap)
-# The launcher reports the accessibility bus as enabled (org.a11y.Status IsEnabled), which is what
-# makes Qt expose its widgets. Settings stay in memory; no real session or home is touched.
+# The accessibility bus is switched on (org.a11y.Status IsEnabled), which is what makes Qt expose
+# its widgets. Settings stay in memory; no real session or home is touched.
 
 ATSPI_DIR="" ATSPI_DBUS_PID="" ATSPI_LAUNCHER_PID=""
 
@@ -32,12 +32,19 @@ AtspiStart()
         AtspiStop
         return 1
     fi
-    GSETTINGS_BACKEND=memory /usr/libexec/at-spi-bus-launcher --launch-immediately --a11y=1 \
-        >>"$ATSPI_DIR/dbus.log" 2>&1 &
+    # Without DISPLAY it leaves the X server alone: clients find the bus through the session bus.
+    env -u DISPLAY GSETTINGS_BACKEND=memory /usr/libexec/at-spi-bus-launcher --launch-immediately \
+        --a11y=1 >>"$ATSPI_DIR/dbus.log" 2>&1 &
     ATSPI_LAUNCHER_PID=$!
+    # Switched on as a desktop's accessibility setting does, and read back: the launcher's own
+    # --a11y=1 now and then still answers false to the first clients.
     for _ in $(seq 100); do
         dbus-send --session --dest=org.a11y.Bus --print-reply /org/a11y/bus \
-            org.a11y.Bus.GetAddress >/dev/null 2>&1 && return 0
+            org.freedesktop.DBus.Properties.Set string:org.a11y.Status string:IsEnabled \
+            variant:boolean:true >/dev/null 2>&1 &&
+            dbus-send --session --dest=org.a11y.Bus --print-reply /org/a11y/bus \
+                org.freedesktop.DBus.Properties.Get string:org.a11y.Status string:IsEnabled \
+                2>/dev/null | grep -q 'boolean true' && return 0
         sleep 0.05
     done
     echo "the accessibility bus did not start:" >&2

@@ -38,7 +38,7 @@ env -u SDL_AUDIODRIVER -u QT_QPA_PLATFORM -u QT_LINUX_ACCESSIBILITY_ALWAYS_ON \
 pid=$!
 wid=$(XWaitWindow Kestrin 20) || Fail "no window named Kestrin"
 
-/usr/bin/python3 "$here/atspi_read.py" || Fail "over AT-SPI"
+/usr/bin/python3 "$here/atspi_read.py" || Fail "over AT-SPI; the program printed: $(cat "$work/stderr")"
 
 xdotool windowfocus --sync "$wid"
 xdotool key Escape

@@ -49,8 +49,12 @@ def States(accessible):
 
 def FindWindow(seconds):
     deadline = time.monotonic() + seconds
+    desktop = pyatspi.Registry.getDesktop(0)
     while time.monotonic() < deadline:
-        for app in pyatspi.Registry.getDesktop(0):
+        # Asked afresh each time: the list of applications kept from an earlier answer may never
+        # learn of one that registers later.
+        desktop.clear_cache()
+        for app in desktop:
             if app is not None and app.name == "kestrin" and app.childCount > 0:
                 return app[0]
         time.sleep(0.1)
