@@ -119,7 +119,7 @@ int IdleCpu(const kestrin::ToneDeviceOptions& options, int seconds)
     const double wall = Ms(Clock::now() - t0) / 1000.0;
     std::printf("idle, %s: CPU %.2f %% of one core (%.0f ms in %.1f s), %.1f wake-ups/s (%ld "
                 "context switches of the output's threads)\n",
-        closes ? "after the output closed" : "output kept open", 100.0 * cpu / wall, cpu * 1000.0,
+        closes ? "after the output paused" : "output kept open", 100.0 * cpu / wall, cpu * 1000.0,
         wall, static_cast<double>(switches) / wall, switches);
     return 0;
 }

@@ -32,6 +32,12 @@ Cleanup()
 }
 trap Cleanup EXIT
 SoundStart "$server"
+# PipeWire suspends a sink that nothing plays to, and its monitor then delivers nothing: the
+# recording's time base needs it running, as a sound card's would be, so a silent stream plays.
+if [ "$server" = pipewire ]; then
+    pacat --playback --raw --rate=48000 --channels=1 --format=s16le --device=rec /dev/zero &
+    loops+=("$!")
+fi
 for _ in $(seq "$busy"); do
     sh -c 'while :; do :; done' &
     loops+=("$!")
