@@ -26,7 +26,11 @@ work=$(mktemp -d /tmp/kestrin-e2e.XXXXXX)
 pid=""
 Cleanup()
 {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    # Each step may fail without ending the clean-up early under set -e.
+    if [ -n "$pid" ]; then
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    fi
     PulseStop
     WestonStop
     XStop
