@@ -37,8 +37,8 @@ inline double Percentile(std::vector<double> v, double p)
     if (v.empty())
         return NAN;
     std::sort(v.begin(), v.end());
-    const std::size_t i
-        = std::min(v.size() - 1, static_cast<std::size_t>(p * (v.size() - 1) + 0.5));
+    const std::size_t i = std::min(
+        v.size() - 1, static_cast<std::size_t>(p * static_cast<double>(v.size() - 1) + 0.5));
     return v[i];
 }
 
@@ -117,7 +117,9 @@ public:
     // Time of sample k on the monotonic clock, once stopped.
     Clock::time_point TimeOf(std::int64_t k) const
     {
-        return m_start + std::chrono::nanoseconds(std::llround(m_originNs + m_nsPerSample * k));
+        return m_start
+            + std::chrono::nanoseconds(
+                std::llround(m_originNs + m_nsPerSample * static_cast<double>(k)));
     }
     const std::vector<int16_t>& Samples() const { return m_samples; }
     std::size_t Size() const { return static_cast<std::size_t>(m_frames.load()); }

@@ -44,8 +44,8 @@ struct HeardTone {
     std::size_t firstCrossing = 0;
     std::size_t lastCrossing = 0;
 
-    double StartMs() const { return first * 1000.0 / kRecordedRate; }
-    double EndMs() const { return (last + 1) * 1000.0 / kRecordedRate; }
+    double StartMs() const { return static_cast<double>(first) * 1000.0 / kRecordedRate; }
+    double EndMs() const { return static_cast<double>(last + 1) * 1000.0 / kRecordedRate; }
     double LengthMs() const { return EndMs() - StartMs(); }
     // From the zero crossings: half a period between each two.
     double FrequencyHz() const

@@ -130,7 +130,7 @@ TEST(ToneWorkerThreads, ElementsFinishWhileTheirWorkersStillSound)
     state->cv.wait(lock, [&] { return state->sounded.size() == 8; });
     std::sort(state->sounded.begin(), state->sounded.end());
     for (int i = 0; i < 8; ++i)
-        EXPECT_EQ(state->sounded[i], std::make_pair(500 + i, 60));
+        EXPECT_EQ(state->sounded[static_cast<std::size_t>(i)], std::make_pair(500 + i, 60));
 }
 
 } // namespace
