@@ -33,8 +33,9 @@ class DialogWindow;
 // then it is shown and the modal loop runs until EndDialog; then it is hidden, the owner enabled
 // and, if the dialog was active, made active; last the window is destroyed (the Destroy message).
 // Centring places the window as the user sees it, with the window manager's frame: before the
-// first show the frame is taken to be the owner's (none for a window without one), and once the
-// window manager has framed the window it is centred again with its own.
+// first show the frame is asked of the window manager, or else taken to be the owner's (none for a
+// window without one), and once the window manager has framed the window it is centred again with
+// its own.
 // Commands that no entry of its message map takes go to the application object. The dialog keys
 // are those of ClassifyDialogKey. It knows nothing of what its controls mean.
 class CDialog : public CCmdTarget {
