@@ -2,13 +2,28 @@
 
 #include "ui/DirectLamp.h"
 
+#include <QAbstractEventDispatcher>
 #include <QAccessible>
 #include <QEvent>
+#include <QGuiApplication>
 #include <QPainter>
 #include <algorithm>
 #include <cmath>
 
 namespace kestrin {
+namespace {
+
+bool IsX11()
+{
+    return QGuiApplication::platformName() == QLatin1String("xcb");
+}
+
+bool IsWayland()
+{
+    return QGuiApplication::platformName().startsWith(QLatin1String("wayland"));
+}
+
+} // namespace
 
 class LampPanel::Surface final : public LampSurface {
 public:
@@ -43,8 +58,10 @@ LampPanel::LampPanel(QWidget* parent)
     setFrameStyle(QFrame::WinPanel | QFrame::Sunken);
     setAutoFillBackground(false);
     setAttribute(Qt::WA_OpaquePaintEvent);
-    // A window of its own, for the lamp to be drawn onto directly during a send.
-    setAttribute(Qt::WA_NativeWindow);
+    // On X11 a window of its own, for the lamp to be drawn onto directly during a send. On
+    // Wayland a surface of its own would get no image until the send ended.
+    if (IsX11())
+        setAttribute(Qt::WA_NativeWindow);
     setAccessibleName(tr("Lamp"));
     setAccessibleDescription(tr("dark"));
 }
@@ -79,19 +96,22 @@ void LampPanel::Draw(const Look& look)
                 m_direct = DirectLamp::ForWidget(*this);
         }
         // Both paths put the pixels on the screen before returning, while events stay queued.
-        if (m_direct)
+        if (m_direct) {
             m_direct->Show(ImageOf(look), changed & rect());
-        else
+        } else {
             repaint(changed);
+            // Qt 6.4 sends a Wayland client's requests to the compositor only when its event
+            // loop is about to block, which no send lets it do: tell it so.
+            if (IsWayland())
+                emit QAbstractEventDispatcher::instance()->aboutToBlock();
+        }
         ++m_screenDraws;
     }
-    // Only an assistive technology reads the description, so it changes only while one listens:
-    // keeping it costs every element time on air. At rest the lamp is dark, and so is the text.
-    if (litChanged && QAccessible::isActive()) {
+    // Only an assistive technology reads the description, so it changes only while one listens
+    // (the change tells it): keeping it costs every element time on air. At rest the lamp is
+    // dark, and so is the text.
+    if (litChanged && QAccessible::isActive())
         setAccessibleDescription(look.lit ? tr("lit") : tr("dark"));
-        QAccessibleEvent event(this, QAccessible::DescriptionChanged);
-        QAccessible::updateAccessibility(&event);
-    }
 }
 
 QRect LampPanel::AreaOf(const Look& look) const
