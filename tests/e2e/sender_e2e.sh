@@ -15,6 +15,8 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/lib/pulse.sh"
 # shellcheck source=../../scripts/lib/pipewire.sh
 . "$root/scripts/lib/pipewire.sh"
+# shellcheck source=../../scripts/lib/sendcheck.sh
+. "$root/scripts/lib/sendcheck.sh"
 
 work=$(mktemp -d /tmp/kestrin-e2e.XXXXXX)
 pid=""
@@ -51,19 +53,5 @@ wait "$pid" || status=$?
 pid=""
 RecordStop
 
-heard=$("$listen" "$work/sound.wav" 60)
-echo "$heard"
-[ "$status" -eq 0 ] || Fail "exit status $status"
-[ ! -s "$work/stderr" ] || Fail "printed on stderr: $(cat "$work/stderr")"
-printf '[parms]\nTone=800\nSpeed=20\nGap=1\n' | cmp -s - "$work/config/kestrin.INI" ||
-    Fail "settings file: $(cat "$work/config/kestrin.INI" 2>&1)"
-grep -qx 'text: TYPE YOUR TEXT TO SEND HERE AND CLICK THE GO! BUTTON.' <<<"$heard" ||
-    Fail "decoded the wrong text"
-# Pitch within 1 % of 800 Hz; dots of 60 ms and dashes of 180 ms, the median within 1 ms and each
-# within 3 ms: on a shared machine the sound server now and then loses a sample or two, which a
-# tone smoke test and the tone benchmark measure on their own.
-awk '/^pitch:/ { if ($3 < 792 || $3 > 808 || $4 < 780 || $5 > 820) exit 1 }
-     /^dots:/ { if ($3 < 59 || $3 > 61 || $4 < 57 || $5 > 63) exit 1 }
-     /^dashes:/ { if ($3 < 179 || $3 > 181 || $4 < 177 || $5 > 183) exit 1 }' <<<"$heard" ||
-    Fail "pitch or lengths off"
+SendCheck "$listen" "$work/sound.wav" "$status" "$work/stderr" "$work/config" || exit 1
 echo "PASS"
