@@ -14,11 +14,19 @@ void UseLeastTimerSlack()
     (void)precise; // without it the waits are only a little longer
 }
 
+void FinishWait(std::chrono::steady_clock::time_point end)
+{
+    while (std::chrono::steady_clock::now() < end) { }
+}
+
 void ThreadSleeper::Sleep(int ms)
 {
     UseLeastTimerSlack();
-    if (ms > 0)
-        std::this_thread::sleep_for(std::chrono::milliseconds(ms));
+    if (ms <= 0)
+        return;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    std::this_thread::sleep_until(end - kWakeMargin);
+    FinishWait(end);
 }
 
 // Where the spare waits for its job. Only the starter's thread hands jobs over.

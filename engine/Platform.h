@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <functional>
 #include <memory>
 
@@ -36,8 +37,15 @@ struct KeyerServices {
 // default it may wake them up to 50 us late, and on air every gap would carry it. Once per thread.
 void UseLeastTimerSlack();
 
-// The real ones: std::this_thread::sleep_for with the least timer slack, and detached
-// std::threads.
+// A sleeping thread still wakes some 50 us after its time, and every gap on air would carry that:
+// a real sleeper sleeps until this much before its end and spends the rest watching the clock.
+inline constexpr std::chrono::microseconds kWakeMargin { 150 };
+
+// Spends the time left until `end` on the clock: the last kWakeMargin of a wait.
+void FinishWait(std::chrono::steady_clock::time_point end);
+
+// The real ones: a sleep to within kWakeMargin of the end and FinishWait, with the least timer
+// slack, and detached std::threads.
 class ThreadSleeper final : public Sleeper {
 public:
     void Sleep(int ms) override;

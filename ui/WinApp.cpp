@@ -354,11 +354,15 @@ void TerminationSleeper::Sleep(int ms)
     if (ms <= 0)
         return;
     TerminationState& state = Termination();
-    const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
     std::unique_lock lock(state.mutex);
     // A condition variable's timed wait is as exact as sleep_for; poll's timeout is not.
-    if (!state.signalled.wait_until(lock, deadline, [&state] { return state.requested; }))
+    if (!state.signalled.wait_until(
+            lock, end - kWakeMargin, [&state] { return state.requested; })) {
+        lock.unlock();
+        FinishWait(end);
         return;
+    }
     lock.unlock();
     EndOnTerminationRequest();
 }
