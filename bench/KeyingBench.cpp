@@ -95,6 +95,13 @@ std::vector<Wait> ReadTrace(const std::string& path)
     return waits;
 }
 
+// When a wait really ended: the program sleeps until shortly before the end of each wait and
+// watches the clock for the rest, which the trace does not see.
+long long EndOf(const Wait& wait, int modelMs)
+{
+    return std::max(wait.endNs, wait.startNs + modelMs * 1000000LL);
+}
+
 // The first run of traced waits that asks what the model waits, to the millisecond (a timed wait
 // asks for a deadline that the clock reached a little before).
 std::optional<std::size_t> FindSend(const std::vector<Wait>& trace, const Model& model)
@@ -239,10 +246,13 @@ int main(int argc, char** argv)
     // Work between waits and the overshoot of each wait, on the window thread.
     std::vector<double> between, overshoot;
     for (std::size_t i = 0; i < model.waitsMs.size(); ++i) {
-        const Wait& w = waits[*at + i];
-        overshoot.push_back(double(w.endNs - w.startNs) / 1e6 - model.waitsMs[i]);
+        overshoot.push_back(
+            double(EndOf(waits[*at + i], model.waitsMs[i]) - waits[*at + i].startNs) / 1e6
+            - model.waitsMs[i]);
         if (i > 0)
-            between.push_back(double(w.startNs - waits[*at + i - 1].endNs) / 1e6);
+            between.push_back(
+                double(waits[*at + i].startNs - EndOf(waits[*at + i - 1], model.waitsMs[i - 1]))
+                / 1e6);
     }
 
     // Silences on air against the model, and the lamp against the sound.
