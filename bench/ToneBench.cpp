@@ -58,7 +58,7 @@ std::vector<Tone> FindTones(const std::vector<int16_t>& s)
     std::vector<Tone> tones;
     std::int64_t zeros = kMinGap;
     for (std::int64_t i = 0; i < static_cast<std::int64_t>(s.size()); ++i) {
-        if (s[i] == 0) {
+        if (s[static_cast<std::size_t>(i)] == 0) {
             ++zeros;
             continue;
         }
@@ -129,7 +129,7 @@ int IdleCpu(const kestrin::ToneDeviceOptions& options, int seconds)
 int main(int argc, char** argv)
 {
     kestrin::ToneDeviceOptions options;
-    int count = 300;
+    std::size_t count = 300;
     int idleSeconds = 10;
     int holdSeconds = 20;
     int afterIdleSeconds = 60;
@@ -151,7 +151,7 @@ int main(int argc, char** argv)
         else if (arg == "--queue")
             options.serverQueueMs = std::stoi(argv[i + 1]);
         else if (arg == "--tones")
-            count = std::stoi(argv[i + 1]);
+            count = static_cast<std::size_t>(std::stoi(argv[i + 1]));
         else if (arg == "--idle")
             idleSeconds = std::stoi(argv[i + 1]);
         else if (arg == "--idle-only")
@@ -175,7 +175,7 @@ int main(int argc, char** argv)
     else
         std::printf("SDL, buffer %d frames, server queue %d ms", options.bufferFrames,
             options.serverQueueMs);
-    std::printf(", start delay %d ms, %d tones of 60 ms with 60 ms gaps\n",
+    std::printf(", start delay %d ms, %zu tones of 60 ms with 60 ms gaps\n",
         options.writeAhead ? options.pulse.startDelayMs : options.startDelayMs, count);
 
     Recorder recorder(source);
@@ -202,8 +202,9 @@ int main(int argc, char** argv)
     std::vector<Clock::time_point> calls(count), starts(count);
     std::vector<std::thread> workers;
     const auto start = Clock::now();
-    for (int i = 0; i < count; ++i) {
-        std::this_thread::sleep_until(start + std::chrono::milliseconds(i * kPeriodMs));
+    for (std::size_t i = 0; i < count; ++i) {
+        std::this_thread::sleep_until(
+            start + std::chrono::milliseconds(static_cast<int>(i) * kPeriodMs));
         starts[i] = Clock::now();
         workers.emplace_back([&generator, &calls, i] {
             calls[i] = Clock::now();
@@ -213,7 +214,7 @@ int main(int argc, char** argv)
     for (auto& w : workers)
         w.join();
     std::vector<double> threadStart;
-    for (int i = 0; i < count; ++i)
+    for (std::size_t i = 0; i < count; ++i)
         threadStart.push_back(Ms(calls[i] - starts[i]));
     // Then one long tone: every hole in the stream shows in it.
     std::this_thread::sleep_for(std::chrono::milliseconds(300));
@@ -261,7 +262,7 @@ int main(int argc, char** argv)
     // Pair each call with the first tone starting after it.
     std::size_t t = 0;
     std::vector<std::int64_t> onsets(count, -1);
-    for (int i = 0; i < count; ++i) {
+    for (std::size_t i = 0; i < count; ++i) {
         while (t < tones.size() && recorder.TimeOf(tones[t].first) < calls[i])
             ++t;
         if (t == tones.size())
@@ -278,7 +279,7 @@ int main(int argc, char** argv)
         }
         ++t;
     }
-    holes = static_cast<int>(tones.size()) - count;
+    holes = static_cast<int>(tones.size()) - static_cast<int>(count);
     for (double e : lengthErr)
         if (e > 1.0)
             ++holes;
@@ -288,7 +289,7 @@ int main(int argc, char** argv)
         = latency.empty() ? NAN : *std::max_element(latency.begin(), latency.end());
     std::printf("device open: %.1f ms\n", openMs);
     std::printf("sink clock against the monotonic clock: %+.0f ppm\n", recorder.RatePpm());
-    std::printf("tones found: %zu of %d\n", tones.size(), count);
+    std::printf("tones found: %zu of %zu\n", tones.size(), count);
     std::printf("call -> sound: min %.1f  median %.1f  p95 %.1f  max %.1f ms (spread %.1f)\n",
         minLatency, Percentile(latency, 0.5), Percentile(latency, 0.95), maxLatency,
         maxLatency - minLatency);

@@ -46,7 +46,7 @@ Span NonZero(const std::vector<float>& s)
 {
     Span span;
     for (std::int64_t i = 0; i < static_cast<std::int64_t>(s.size()); ++i) {
-        if (s[i] != 0.0f) {
+        if (s[static_cast<std::size_t>(i)] != 0.0f) {
             if (span.first < 0)
                 span.first = i;
             span.last = i;
