@@ -6,7 +6,6 @@
 #include "ui/AboutDlg.h"
 #include "ui/LampPanel.h"
 #include "ui/ResourceLoader.h"
-#include "ui/SendPriority.h"
 #include "ui/WinApp.h"
 
 #include <QPlainTextEdit>
@@ -170,7 +169,6 @@ void CSenderDlg::SendText()
     // The output may have closed while idle: it opens during the leading pads.
     if (m_services.sendStarting)
         m_services.sendStarting();
-    const SendPriority priority; // where the desktop allows it, a busy machine delays it less
     kestrin::SendText(*this, m_services);
 }
 
