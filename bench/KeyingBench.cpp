@@ -102,15 +102,16 @@ long long EndOf(const Wait& wait, int modelMs)
     return std::max(wait.endNs, wait.startNs + modelMs * 1000000LL);
 }
 
-// The first run of traced waits that asks what the model waits, to the millisecond (a timed wait
-// asks for a deadline that the clock reached a little before).
+// The first run of traced waits that asks what the model waits, to within a millisecond short: a
+// timed wait asks for a deadline shortly before the wait's end, reckoned a little before.
 std::optional<std::size_t> FindSend(const std::vector<Wait>& trace, const Model& model)
 {
     const std::size_t n = model.waitsMs.size();
     for (std::size_t at = 0; at + n <= trace.size(); ++at) {
         bool same = true;
         for (std::size_t i = 0; i < n && same; ++i)
-            same = (trace[at + i].askedNs + 500000) / 1000000 == model.waitsMs[i];
+            same = trace[at + i].askedNs > (model.waitsMs[i] - 1) * 1000000LL
+                && trace[at + i].askedNs <= model.waitsMs[i] * 1000000LL;
         if (same)
             return at;
     }
