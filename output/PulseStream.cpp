@@ -209,6 +209,7 @@ struct PulseStream::Impl {
         const auto now = ToneMixer::Clock::now();
         const WriteAheadPlan::Range append = plan->Request(static_cast<std::int64_t>(frames));
         mixer.Commit(plan->Taken(), plan->GuardSamples(), now);
+        resumed = false;
         Rewrite();
         for (std::int64_t done = 0; done < append.count;) {
             const std::int64_t count
@@ -227,7 +228,9 @@ struct PulseStream::Impl {
     // and libpulse's counts of what is still wanted in step, as a relative one back would not.
     void Rewrite()
     {
-        if (!running)
+        // Just resumed, the server may have let go of what was queued while paused: a voice
+        // waits for the first request, which says where the sink is, and starts after it.
+        if (!running || resumed)
             return;
         const auto added = mixer.TakeEarliestAdded();
         if (!added)
@@ -259,6 +262,7 @@ struct PulseStream::Impl {
     pa_io_event* wakeEvent = nullptr;
     std::optional<WriteAheadPlan> plan;
     bool running = false; // connected: from now on a failure means the server is lost
+    bool resumed = false; // resumed, and no request since
     std::vector<float> buffer;
 };
 
@@ -302,6 +306,7 @@ void PulseStream::Resume()
     pa_threaded_mainloop_lock(m_impl->loop);
     if (m_impl->running) {
         m_impl->mixer.RestartClock();
+        m_impl->resumed = true;
         Forget(pa_stream_cork(m_impl->stream, 0, nullptr, nullptr));
     }
     pa_threaded_mainloop_unlock(m_impl->loop);
