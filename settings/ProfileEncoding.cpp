@@ -77,11 +77,11 @@ std::string ProfileEncoding::Encode(std::string_view text) const
         std::size_t length = 1;
         // Only Decode's own forms and inserted ASCII occur; any other byte stands for itself.
         if (lead >= 0xE0 && lead < 0xF0 && continuation(i + 1) && continuation(i + 2)) {
-            unit = (lead & 0x0F) << 12 | (Byte(text[i + 1]) & 0x3F) << 6
-                | (Byte(text[i + 2]) & 0x3F);
+            unit = (lead & 0x0Fu) << 12 | (Byte(text[i + 1]) & 0x3Fu) << 6
+                | (Byte(text[i + 2]) & 0x3Fu);
             length = 3;
         } else if (lead >= 0xC0 && lead < 0xE0 && continuation(i + 1)) {
-            unit = (lead & 0x1F) << 6 | (Byte(text[i + 1]) & 0x3F);
+            unit = (lead & 0x1Fu) << 6 | (Byte(text[i + 1]) & 0x3Fu);
             length = 2;
         }
         bytes += little ? Char(unit & 0xFF) : Char(unit >> 8);
