@@ -10,6 +10,8 @@ here=$(cd "$(dirname "$0")" && pwd)
 root=$(cd "$here/../.." && pwd)
 # shellcheck source=../../scripts/lib/xvfb.sh
 . "$root/scripts/lib/xvfb.sh"
+# shellcheck source=../../scripts/lib/program.sh
+. "$root/scripts/lib/program.sh"
 # shellcheck source=../../scripts/lib/pulse.sh
 . "$root/scripts/lib/pulse.sh"
 # shellcheck source=../../scripts/lib/atspi.sh
@@ -46,14 +48,7 @@ wid=$(XWaitWindow Kestrin 20) || Fail "no window named Kestrin"
 
 xdotool windowfocus --sync "$wid"
 xdotool key Escape
-for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && Fail "still running 10 s after Escape"
-status=0
-wait "$pid" || status=$?
-pid=""
+WaitForEnd 10 || exit 1
 [ "$status" -eq 0 ] || Fail "exit status $status"
 [ ! -s "$work/stderr" ] || Fail "printed on stderr: $(cat "$work/stderr")"
 echo "PASS"

@@ -17,6 +17,8 @@ cases=("$@")
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=../../scripts/lib/xvfb.sh
 . "$root/scripts/lib/xvfb.sh"
+# shellcheck source=../../scripts/lib/program.sh
+. "$root/scripts/lib/program.sh"
 
 work=$(mktemp -d /tmp/kestrin-exit.XXXXXX)
 pid=""
@@ -55,19 +57,6 @@ ClickAt()
     xdotool mousemove --window "$wid" $(($1 * width / 329)) $(($2 * height / 124)) click 1
 }
 
-# Waits up to $1 tenths of a second for the program to end; sets status.
-WaitEnd()
-{
-    for _ in $(seq "$1"); do
-        kill -0 "$pid" 2>/dev/null || break
-        sleep 0.1
-    done
-    kill -0 "$pid" 2>/dev/null && Fail "still running after $(($1 / 10)) s"
-    status=0
-    wait "$pid" || status=$?
-    pid=""
-}
-
 ExpectCleanExit()
 {
     [ "$status" -eq 0 ] || Fail "exit status $status: $(cat "$work/stderr")"
@@ -97,7 +86,7 @@ for case in "${cases[@]}"; do
         XWaitWindow "Kestrin Help" 10 >/dev/null || Fail "no help window"
         xdotool windowfocus --sync "$wid"
         xdotool key Escape
-        WaitEnd 100
+        WaitForEnd 10 || Fail "no end"
         ExpectCleanExit
         ;;
     idle)
@@ -105,7 +94,7 @@ for case in "${cases[@]}"; do
         RaiseGap
         sleep 0.5
         kill -TERM "$pid"
-        WaitEnd 30
+        WaitForEnd 3 || Fail "no end"
         ExpectCleanExit
         ExpectGap4
         ;;
@@ -115,7 +104,7 @@ for case in "${cases[@]}"; do
         ClickAt 250 114 # "Go !": the initial sentence takes over 40 s at gap 4
         sleep 1
         kill -TERM "$pid"
-        WaitEnd 10
+        WaitForEnd 1 || Fail "no end"
         ExpectCleanExit
         ExpectGap4
         ;;
@@ -125,7 +114,7 @@ for case in "${cases[@]}"; do
         RaiseGap
         sleep 0.5
         xdotool key Escape
-        WaitEnd 100
+        WaitForEnd 10 || Fail "no end"
         [ "$status" -eq 0 ] || Fail "exit status $status"
         [ "$(cat "$work/config/kestrin.INI")"$'\n' = "$old" ] || Fail "settings file changed"
         [ "$(ls -A "$work/config")" = kestrin.INI ] || Fail "left: $(ls -A "$work/config")"

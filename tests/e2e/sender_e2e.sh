@@ -11,6 +11,8 @@ kestrin=$1 listen=$2 server=${3:-pulseaudio}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=../../scripts/lib/xvfb.sh
 . "$root/scripts/lib/xvfb.sh"
+# shellcheck source=../../scripts/lib/program.sh
+. "$root/scripts/lib/program.sh"
 # shellcheck source=../../scripts/lib/pulse.sh
 . "$root/scripts/lib/pulse.sh"
 # shellcheck source=../../scripts/lib/pipewire.sh
@@ -43,14 +45,7 @@ xdotool key Return
 # The sentence takes 25.98 s at speed 20; then a margin for the last tone to reach the recorder.
 sleep 27
 xdotool key Escape
-for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && Fail "still running 10 s after Escape"
-status=0
-wait "$pid" || status=$?
-pid=""
+WaitForEnd 10 || exit 1
 RecordStop
 
 SendCheck "$listen" "$work/sound.wav" "$status" "$work/stderr" "$work/config" || exit 1

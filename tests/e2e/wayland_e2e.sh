@@ -12,6 +12,8 @@ kestrin=$1 listen=$2 mode=$3
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=../../scripts/lib/xvfb.sh
 . "$root/scripts/lib/xvfb.sh"
+# shellcheck source=../../scripts/lib/program.sh
+. "$root/scripts/lib/program.sh"
 # shellcheck source=../../scripts/lib/weston.sh
 . "$root/scripts/lib/weston.sh"
 # shellcheck source=../../scripts/lib/pulse.sh
@@ -65,14 +67,7 @@ pressed=$(date +%H:%M:%S.%3N)
 sleep 27
 done=$(date +%H:%M:%S.%3N)
 xdotool key Escape
-for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && Fail "still running 10 s after Escape"
-status=0
-wait "$pid" || status=$?
-pid=""
+WaitForEnd 10 || exit 1
 RecordStop
 
 # Commits of the program's surfaces while the send ran (the client that committed most then: the

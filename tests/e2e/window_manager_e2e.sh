@@ -11,6 +11,8 @@ kestrin=$1 picture=${2:-}
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=../../scripts/lib/xvfb.sh
 . "$root/scripts/lib/xvfb.sh"
+# shellcheck source=../../scripts/lib/program.sh
+. "$root/scripts/lib/program.sh"
 
 work=$(mktemp -d /tmp/kestrin-wm.XXXXXX)
 pid="" wm_pid=""
@@ -173,14 +175,7 @@ sleep 0.3
 xdotool windowfocus --sync "$main"
 xdotool key Escape
 
-for _ in $(seq 100); do
-    kill -0 "$pid" 2>/dev/null || break
-    sleep 0.1
-done
-kill -0 "$pid" 2>/dev/null && Fail "still running 10 s after Escape"
-status=0
-wait "$pid" || status=$?
-pid=""
+WaitForEnd 10 || exit 1
 [ "$status" -eq 0 ] || Fail "exit status $status"
 [ ! -s "$work/stderr" ] || Fail "printed on stderr: $(cat "$work/stderr")"
 echo "PASS"

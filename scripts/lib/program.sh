@@ -1,0 +1,19 @@
+# shellcheck shell=bash
+# Waiting for the program under test to end. Source this file, then:
+#   WaitForEnd SECONDS      waits up to SECONDS for the process whose PID is in $pid to end; sets
+#                           $status to its exit status and clears $pid; fails, saying so on
+#                           stderr, while it still runs
+WaitForEnd()
+{
+    for _ in $(seq $(($1 * 10))); do
+        kill -0 "$pid" 2>/dev/null || break
+        sleep 0.1
+    done
+    if kill -0 "$pid" 2>/dev/null; then
+        echo "FAIL: still running $1 s after it was asked to end" >&2
+        return 1
+    fi
+    status=0
+    wait "$pid" || status=$?
+    pid=""
+}
