@@ -1,8 +1,11 @@
 # shellcheck shell=bash
-# Waiting for the program under test to end. Source this file, then:
+# Waiting for the program under test to end, and ending it. Source this file, then:
 #   WaitForEnd SECONDS      waits up to SECONDS for the process whose PID is in $pid to end; sets
 #                           $status to its exit status and clears $pid; fails, saying so on
 #                           stderr, while it still runs
+#   StopProcess PID [SIGNAL]
+#                           ends PID (with SIGTERM unless told) and reaps it; never fails, so a
+#                           clean-up trap under set -e goes on to its next step; nothing for ""
 WaitForEnd()
 {
     for _ in $(seq $(($1 * 10))); do
@@ -16,4 +19,11 @@ WaitForEnd()
     status=0
     wait "$pid" || status=$?
     pid=""
+}
+
+StopProcess()
+{
+    [ -n "$1" ] || return 0
+    kill "-${2:-TERM}" "$1" 2>/dev/null || return 0
+    wait "$1" 2>/dev/null || true
 }

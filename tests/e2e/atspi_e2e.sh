@@ -21,11 +21,7 @@ work=$(mktemp -d /tmp/kestrin-e2e.XXXXXX)
 pid=""
 Cleanup()
 {
-    # Each step may fail without ending the clean-up early under set -e.
-    if [ -n "$pid" ]; then
-        kill "$pid" 2>/dev/null || true
-        wait "$pid" 2>/dev/null || true
-    fi
+    StopProcess "$pid"
     AtspiStop
     PulseStop
     XStop

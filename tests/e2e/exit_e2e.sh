@@ -24,7 +24,7 @@ work=$(mktemp -d /tmp/kestrin-exit.XXXXXX)
 pid=""
 Cleanup()
 {
-    [ -n "$pid" ] && kill -KILL "$pid" 2>/dev/null && wait "$pid" 2>/dev/null
+    StopProcess "$pid" KILL
     XStop
     rm -rf "$work"
 }

@@ -24,7 +24,7 @@ work=$(mktemp -d /tmp/kestrin-e2e.XXXXXX)
 pid=""
 Cleanup()
 {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null && { wait "$pid" 2>/dev/null || true; }
+    StopProcess "$pid"
     SoundStop
     XStop
     rm -rf "$work"

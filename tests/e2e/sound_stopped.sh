@@ -8,6 +8,8 @@ kestrin=$1
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=../../scripts/lib/xvfb.sh
 . "$root/scripts/lib/xvfb.sh"
+# shellcheck source=../../scripts/lib/program.sh
+. "$root/scripts/lib/program.sh"
 # shellcheck source=../../scripts/lib/pulse.sh
 . "$root/scripts/lib/pulse.sh"
 
@@ -15,7 +17,7 @@ work=$(mktemp -d /tmp/kestrin-stopped.XXXXXX)
 pid=""
 Cleanup()
 {
-    [ -n "$pid" ] && kill "$pid" 2>/dev/null && { wait "$pid" 2>/dev/null || true; }
+    StopProcess "$pid"
     [ -n "$PULSE_PID" ] && { kill -CONT "$PULSE_PID" 2>/dev/null || true; }
     PulseStop
     XStop

@@ -16,17 +16,10 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 
 work=$(mktemp -d /tmp/kestrin-wm.XXXXXX)
 pid="" wm_pid=""
-# Each step in its own if: under set -e a failing step would end the trap before the others.
-Stop()
-{
-    if [ -n "$1" ] && kill "$1" 2>/dev/null; then
-        wait "$1" 2>/dev/null || true
-    fi
-}
 Cleanup()
 {
-    Stop "$pid"
-    Stop "$wm_pid"
+    StopProcess "$pid"
+    StopProcess "$wm_pid"
     XStop
     rm -rf "$work"
 }
@@ -110,7 +103,7 @@ for attempt in 1 2 3; do
         sleep 0.1
     done
     echo "attempt $attempt: no work area from openbox: $(cat "$work/openbox.log")"
-    Stop "$wm_pid"
+    StopProcess "$wm_pid"
     wm_pid=""
     XStop
 done
