@@ -128,6 +128,18 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
         changed.notify_all();
     }
 
+    // Closes the open device outside the lock, and tells the schedule.
+    void CloseCurrent(std::unique_lock<std::mutex>& lock, Clock::time_point now)
+    {
+        std::shared_ptr<ToneDevice> old = std::move(device);
+        paused = deviceLost = false;
+        schedule.Closed(now);
+        lock.unlock();
+        CloseDevice(old);
+        old.reset();
+        lock.lock();
+    }
+
     void Supervise()
     {
         std::unique_lock lock(mutex);
@@ -138,13 +150,7 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
                 schedule.Lost();
             // A paused stream whose server went away is closed, and the server tried again.
             if (device != nullptr && paused && deviceLost) {
-                std::shared_ptr<ToneDevice> old = std::move(device);
-                paused = deviceLost = false;
-                schedule.Closed(now);
-                lock.unlock();
-                CloseDevice(old);
-                old.reset();
-                lock.lock();
+                CloseCurrent(lock, now);
                 continue;
             }
             const OutputSchedule::Decision next = schedule.Next(now, device != nullptr && !paused);
@@ -188,13 +194,7 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
                 continue;
             }
             if (next.action == OutputSchedule::Action::Close) {
-                std::shared_ptr<ToneDevice> old = std::move(device);
-                paused = deviceLost = false;
-                schedule.Closed(now);
-                lock.unlock();
-                CloseDevice(old);
-                old.reset();
-                lock.lock();
+                CloseCurrent(lock, now);
                 continue;
             }
             auto until = next.until;
