@@ -89,12 +89,6 @@ void LampPanel::Draw(const Look& look)
     const QRect changed = AreaOf(m_look) | AreaOf(look);
     m_look = look;
     if (pixelsChange) {
-        if (!m_directTried && isVisible()) {
-            m_directTried = true;
-            // Straight onto the window only where widget pixels are the window's own.
-            if (devicePixelRatioF() == 1.0)
-                m_direct = DirectLamp::ForWidget(*this);
-        }
         // Both paths put the pixels on the screen before returning, while events stay queued.
         if (m_direct) {
             m_direct->Show(ImageOf(look), changed & rect());
@@ -135,14 +129,29 @@ const QImage& LampPanel::ImageOf(const Look& look)
 
 bool LampPanel::event(QEvent* event)
 {
-    // A new native window, or a new size, makes what was uploaded for the old one useless.
-    if (event->type() == QEvent::WinIdChange || event->type() == QEvent::Resize) {
+    // What the server is asked about the window, it is asked when the panel is shown, not in
+    // the middle of a send. A new native window needs asking again; a new size, new images.
+    switch (event->type()) {
+    case QEvent::WinIdChange:
         m_direct.reset();
         m_directTried = false;
+        [[fallthrough]];
+    case QEvent::Resize:
         m_litImage = QImage();
         m_darkImage = QImage();
+        break;
+    default:
+        break;
     }
-    return QFrame::event(event);
+    const bool handled = QFrame::event(event);
+    if (!m_directTried && isVisible()
+        && (event->type() == QEvent::Show || event->type() == QEvent::WinIdChange)) {
+        m_directTried = true;
+        // Straight onto the window only where widget pixels are the window's own.
+        if (devicePixelRatioF() == 1.0)
+            m_direct = DirectLamp::ForWidget(*this);
+    }
+    return handled;
 }
 
 void LampPanel::PaintLamp(QPainter& painter, const Look& look) const
