@@ -151,30 +151,6 @@ void PrintFigures(const char* name, std::vector<double> v, const char* unit)
         *std::min_element(v.begin(), v.end()), unit, v.size());
 }
 
-struct HeardTone {
-    std::int64_t first;
-    std::int64_t last;
-};
-
-// Runs of non-zero samples separated by at least 1 ms of digital silence.
-std::vector<HeardTone> FindTones(const std::vector<std::int16_t>& s)
-{
-    constexpr std::int64_t kSilence = bench::kRecordSamplesPerMs;
-    std::vector<HeardTone> tones;
-    std::int64_t zeros = kSilence;
-    for (std::int64_t i = 0; i < static_cast<std::int64_t>(s.size()); ++i) {
-        if (s[static_cast<std::size_t>(i)] == 0) {
-            ++zeros;
-            continue;
-        }
-        if (zeros >= kSilence)
-            tones.push_back({ i, i });
-        tones.back().last = i;
-        zeros = 0;
-    }
-    return tones;
-}
-
 } // namespace
 
 int main(int argc, char** argv)
@@ -234,7 +210,8 @@ int main(int argc, char** argv)
 
     const auto waits = ReadTrace(trace);
     const auto at = FindSend(waits, model);
-    const auto tones = FindTones(recorder.Samples());
+    // A send's silences are never shorter than 1 ms; a hole in the stream may be.
+    const auto tones = bench::FindTones(recorder.Samples(), bench::kRecordSamplesPerMs);
     std::printf("text %zu characters, speed %d, gap %d: %zu tones and %zu waits in the model, "
                 "%zu tones heard, %zu waits traced\n",
         text.size(), settings.speed, settings.gap, model.toneMs.size(), model.waitsMs.size(),

@@ -1,7 +1,7 @@
 #pragma once
 
 // What the benchmarks share: a recorder of the null sink's monitor that maps each recorded sample
-// to the monotonic clock, and the figures they print.
+// to the monotonic clock, the tones found in what it recorded, and the figures they print.
 
 #include <algorithm>
 #include <atomic>
@@ -187,5 +187,30 @@ private:
     double m_originNs = 0.0;
     double m_nsPerSample = 1e9 / kRecordRate;
 };
+
+struct Tone {
+    std::int64_t first; // sample index of the first non-zero sample
+    std::int64_t last; // and of the last
+};
+
+// Tones are runs of non-zero samples between runs of at least minSilence zeros; the sine is never
+// 0 at the sample centres of these frequencies, so a shorter run of zeros inside a tone is a hole
+// in the stream.
+inline std::vector<Tone> FindTones(const std::vector<std::int16_t>& s, std::int64_t minSilence = 8)
+{
+    std::vector<Tone> tones;
+    std::int64_t zeros = minSilence;
+    for (std::int64_t i = 0; i < static_cast<std::int64_t>(s.size()); ++i) {
+        if (s[static_cast<std::size_t>(i)] == 0) {
+            ++zeros;
+            continue;
+        }
+        if (zeros >= minSilence)
+            tones.push_back({ i, i });
+        tones.back().last = i;
+        zeros = 0;
+    }
+    return tones;
+}
 
 } // namespace kestrin::bench

@@ -41,34 +41,11 @@ namespace {
 using kestrin::kSamplesPerMs;
 using kestrin::kToneSampleRate;
 using kestrin::bench::Clock;
+using kestrin::bench::FindTones;
 using kestrin::bench::Ms;
 using kestrin::bench::Percentile;
 using kestrin::bench::Recorder;
-
-struct Tone {
-    std::int64_t first;
-    std::int64_t last;
-};
-
-// Tones are runs of non-zero samples; the sine is never 0 at the sample centres of these
-// frequencies, so a run of zeros inside a tone is a hole in the stream.
-std::vector<Tone> FindTones(const std::vector<int16_t>& s)
-{
-    constexpr int kMinGap = 8;
-    std::vector<Tone> tones;
-    std::int64_t zeros = kMinGap;
-    for (std::int64_t i = 0; i < static_cast<std::int64_t>(s.size()); ++i) {
-        if (s[static_cast<std::size_t>(i)] == 0) {
-            ++zeros;
-            continue;
-        }
-        if (zeros >= kMinGap)
-            tones.push_back({ i, i });
-        tones.back().last = i;
-        zeros = 0;
-    }
-    return tones;
-}
+using kestrin::bench::Tone;
 
 double CpuSeconds(clockid_t clock)
 {
