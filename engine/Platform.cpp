@@ -21,12 +21,10 @@ void FinishWait(std::chrono::steady_clock::time_point end)
 
 void ThreadSleeper::Sleep(int ms)
 {
-    UseLeastTimerSlack();
-    if (ms <= 0)
-        return;
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    std::this_thread::sleep_until(end - kWakeMargin);
-    FinishWait(end);
+    (void)WaitExactly(ms, [](std::chrono::steady_clock::time_point until) {
+        std::this_thread::sleep_until(until);
+        return true; // nothing cuts a plain sleep short
+    });
 }
 
 // Where the spare waits for its job. Only the starter's thread hands jobs over.

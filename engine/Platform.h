@@ -37,15 +37,29 @@ struct KeyerServices {
 // default it may wake them up to 50 us late, and on air every gap would carry it. Once per thread.
 void UseLeastTimerSlack();
 
-// A sleeping thread still wakes some 50 us after its time, and every gap on air would carry that:
-// a real sleeper sleeps until this much before its end and spends the rest watching the clock.
+// Even so a sleeping thread wakes some 50 us after its time, and every gap on air would carry
+// that: a real wait sleeps until this much before its end and spends the rest on the clock.
 inline constexpr std::chrono::microseconds kWakeMargin { 150 };
 
-// Spends the time left until `end` on the clock: the last kWakeMargin of a wait.
+// Spends the time left until `end` on the clock.
 void FinishWait(std::chrono::steady_clock::time_point end);
 
-// The real ones: a sleep to within kWakeMargin of the end and FinishWait, with the least timer
-// slack, and detached std::threads.
+// Waits ms as exactly as the machine allows, with the least timer slack: sleepUntil(t) sleeps
+// until t and returns false when something cut it short, which ends the wait at once. Returns
+// whether the wait ran its whole length. What every real sleeper does.
+template <typename SleepUntil> bool WaitExactly(int ms, SleepUntil sleepUntil)
+{
+    UseLeastTimerSlack();
+    if (ms <= 0)
+        return true;
+    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+    if (!sleepUntil(end - kWakeMargin))
+        return false;
+    FinishWait(end);
+    return true;
+}
+
+// The real ones: WaitExactly over a plain sleep, and detached std::threads.
 class ThreadSleeper final : public Sleeper {
 public:
     void Sleep(int ms) override;

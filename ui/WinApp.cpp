@@ -350,21 +350,14 @@ void WatchTerminationSignals()
 
 void TerminationSleeper::Sleep(int ms)
 {
-    UseLeastTimerSlack();
-    if (ms <= 0)
-        return;
     TerminationState& state = Termination();
-    const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
-    std::unique_lock lock(state.mutex);
     // A condition variable's timed wait is as exact as sleep_for; poll's timeout is not.
-    if (!state.signalled.wait_until(
-            lock, end - kWakeMargin, [&state] { return state.requested; })) {
-        lock.unlock();
-        FinishWait(end);
-        return;
-    }
-    lock.unlock();
-    EndOnTerminationRequest();
+    const bool wholeWait = WaitExactly(ms, [&state](std::chrono::steady_clock::time_point until) {
+        std::unique_lock lock(state.mutex);
+        return !state.signalled.wait_until(lock, until, [&state] { return state.requested; });
+    });
+    if (!wholeWait)
+        EndOnTerminationRequest();
 }
 
 } // namespace kestrin
