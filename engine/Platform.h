@@ -11,6 +11,10 @@ class Sleeper {
 public:
     virtual ~Sleeper() = default;
     virtual void Sleep(int ms) = 0;
+    // Told around each whole send, so that a sleeper can hold for that long what keeps its
+    // waits exact.
+    virtual void SendStarts() { }
+    virtual void SendEnds() { }
 };
 
 // Starts a detached worker running job. Returns false when no worker could be started; the caller
@@ -33,9 +37,26 @@ struct KeyerServices {
     std::function<void()> sendStarting {};
 };
 
-// Asks the kernel to wake the calling thread's timed waits as close to their end as it can: by
-// default it may wake them up to 50 us late, and on air every gap would carry it. Once per thread.
+// What each platform does (engine/<platform>/):
+
+// Asks the system to wake the calling thread's timed waits as close to their end as it can: by
+// default Linux may wake them up to 50 us late, and on air every gap would carry it. Once per
+// thread.
 void UseLeastTimerSlack();
+
+// Sleeps the calling thread until `until`, or a little after: with the least slack on Linux, on
+// a high-resolution waitable timer on Windows.
+void SleepUntil(std::chrono::steady_clock::time_point until);
+
+// Runs job on a new thread at normal priority with the default stack size, which frees itself
+// when the job ends; false when no thread could be started. A std::thread on Linux; a native
+// thread on Windows, where MinGW's detached std::threads sometimes never ran their job under Wine.
+[[nodiscard]] bool StartDetachedThread(std::function<void()> job);
+
+// Where the system's timer only ticks every few milliseconds (Windows before 10 1803 refuses a
+// high-resolution timer), raises its resolution between these two calls; nothing elsewhere.
+void HoldFineTimerResolution();
+void ReleaseFineTimerResolution();
 
 // Even so a sleeping thread wakes some 50 us after its time, and every gap on air would carry
 // that: a real wait sleeps until this much before its end and spends the rest on the clock.
@@ -63,6 +84,8 @@ template <typename SleepUntil> bool WaitExactly(int ms, SleepUntil sleepUntil)
 class ThreadSleeper final : public Sleeper {
 public:
     void Sleep(int ms) override;
+    void SendStarts() override { HoldFineTimerResolution(); }
+    void SendEnds() override { ReleaseFineTimerResolution(); }
 };
 
 // Runs each job on a detached thread of its own. Creating a thread costs its creator a tenth of

@@ -8,6 +8,26 @@
 
 namespace kestrin {
 
+namespace {
+
+// Tells the sleeper a send runs for as long as this lives, however the send ends.
+class SendScope {
+public:
+    explicit SendScope(Sleeper& sleeper)
+        : m_sleeper(sleeper)
+    {
+        m_sleeper.SendStarts();
+    }
+    ~SendScope() { m_sleeper.SendEnds(); }
+    SendScope(const SendScope&) = delete;
+    SendScope& operator=(const SendScope&) = delete;
+
+private:
+    Sleeper& m_sleeper;
+};
+
+} // namespace
+
 void SendText(KeyerWindow& window, const KeyerServices& services)
 {
     const std::string text = window.Text();
@@ -19,6 +39,7 @@ void SendText(KeyerWindow& window, const KeyerServices& services)
     if (!timing)
         return;
 
+    const SendScope scope(services.sleeper);
     for (const char byte : text) {
         const char upper
             = (byte >= 'a' && byte <= 'z') ? static_cast<char>(byte - 'a' + 'A') : byte;
