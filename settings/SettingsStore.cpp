@@ -6,9 +6,6 @@
 #include "settings/Timing.h"
 
 #include <climits>
-#include <cstdlib>
-#include <pwd.h>
-#include <unistd.h>
 #include <utility>
 
 namespace kestrin {
@@ -20,40 +17,7 @@ constexpr std::string_view kToneKey = "Tone";
 constexpr std::string_view kSpeedKey = "Speed";
 constexpr std::string_view kGapKey = "Gap";
 
-std::filesystem::path HomeDirectory()
-{
-    if (const char* home = std::getenv("HOME"); home && *home)
-        return home;
-    if (const passwd* entry = ::getpwuid(::getuid()); entry && entry->pw_dir && *entry->pw_dir)
-        return entry->pw_dir;
-    return {};
-}
-
 } // namespace
-
-std::filesystem::path SettingsFilePath(std::string_view executableBaseName)
-{
-    const std::string fileName = std::string(executableBaseName) + ".INI";
-    // A relative XDG_CONFIG_HOME would follow the working directory, so it counts as unset.
-    if (const char* config = std::getenv("XDG_CONFIG_HOME"); config && *config == '/')
-        return std::filesystem::path(config) / fileName;
-    const std::filesystem::path home = HomeDirectory();
-    if (home.empty())
-        return {};
-    return home / ".config" / fileName;
-}
-
-std::string ExecutableBaseName()
-{
-    std::error_code error;
-    std::string name = std::filesystem::read_symlink("/proc/self/exe", error).filename().string();
-    // The kernel marks an executable replaced while it runs.
-    constexpr std::string_view kDeleted = " (deleted)";
-    if (name.ends_with(kDeleted))
-        name.resize(name.size() - kDeleted.size());
-    name = std::filesystem::path(name).stem().string();
-    return name.empty() ? "kestrin" : name;
-}
 
 KeyerSettings UsableKeyerSettings(std::int64_t tone, std::int64_t speed, std::int64_t gap)
 {
@@ -76,11 +40,14 @@ KeyerSettings KeyerSettingsFrom(const ProfileText& profile)
         profile.ReadInteger(kSection, kGapKey, defaults.gap));
 }
 
-KeyerSettings LoadKeyerSettings(const std::filesystem::path& file)
+KeyerSettings LoadKeyerSettings(
+    const std::filesystem::path& file, const std::filesystem::path& olderFile)
 {
     if (file.empty())
         return {};
-    const FileRead read = ReadSmallFile(file);
+    FileRead read = ReadSmallFile(file);
+    if (read.outcome == FileRead::Outcome::Missing && !olderFile.empty())
+        read = ReadSmallFile(olderFile);
     if (read.outcome != FileRead::Outcome::Read)
         return {};
     return KeyerSettingsFrom(ProfileText(ProfileEncoding::Of(read.bytes).Decode(read.bytes)));

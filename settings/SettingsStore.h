@@ -11,17 +11,25 @@ namespace kestrin {
 
 class ProfileText;
 
-// The settings file: `<base>.INI` in $XDG_CONFIG_HOME, or in ~/.config when that is unset, empty
-// or relative. Empty when no home directory can be found.
+// Where the settings live differs by platform (settings/<platform>/SettingsLocation.cpp).
+
+// The settings file, `<base>.INI`: on Linux in $XDG_CONFIG_HOME, or in ~/.config when that is
+// unset, empty or relative; on Windows in the user's roaming application data folder. Empty when
+// no such folder can be found.
 std::filesystem::path SettingsFilePath(std::string_view executableBaseName);
+
+// Where an older Kestrin kept the file and a user may still have it: the Windows directory on
+// Windows, nothing on Linux. Read while the settings file itself does not exist; never written.
+std::filesystem::path OlderSettingsFilePath(std::string_view executableBaseName);
 
 // This program's executable name without directory and extension ("kestrin").
 std::string ExecutableBaseName();
 
 // Tone, Speed and Gap of section "parms", with the defaults for what is missing and the values no
 // send could use replaced (see UsableKeyerSettings). A missing or unreadable file gives the
-// defaults.
-KeyerSettings LoadKeyerSettings(const std::filesystem::path& file);
+// defaults; a missing file is looked for at olderFile, when given, before that.
+KeyerSettings LoadKeyerSettings(
+    const std::filesystem::path& file, const std::filesystem::path& olderFile = {});
 KeyerSettings KeyerSettingsFrom(const ProfileText& profile);
 
 // The one place where stored values that no send could use are mended: a speed below 1, a gap

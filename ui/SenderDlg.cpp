@@ -78,7 +78,7 @@ bool CSenderDlg::OnInitDialog()
 
     m_lampOffColour = kBlack;
 
-    m_settings = LoadKeyerSettings(m_settingsFile);
+    m_settings = LoadKeyerSettings(m_settingsFile, OlderSettingsFilePath(ExecutableBaseName()));
 
     m_gapSlider.SetRange(1, 20);
     m_speedSlider.SetRange(1, 25);
