@@ -2,12 +2,15 @@
 
 #include "settings/SettingsStore.h"
 #include "ui/Dialog.h"
+#include "ui/DisplayConnection.h"
 #include "ui/ResourceLoader.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QWidget>
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -86,11 +89,26 @@ void WatchForTermination(int signalRead)
     ::_exit(0);
 }
 
+// Set while the Qt application runs; read by the exit handler, which may run on any thread.
+std::atomic<bool> gRunning { false };
+
 [[noreturn]] void EndOnTerminationRequest()
 {
     if (CWinApp* app = CWinApp::Get())
         app->OnTerminationSignal();
     ::_exit(0);
+}
+
+// Qt's X11 plugin (and Xlib) call exit(1) when the display's connection breaks. Running the
+// static objects' destructors then, under a Qt application that was never destroyed, would
+// destroy widgets while Qt's own statics go: the run ends here instead, with the same status.
+void EndRunOnExit(int status, void*)
+{
+    if (!gRunning.exchange(false))
+        return; // the program's own end: the application is gone, the statics go as usual
+    if (CWinApp* app = CWinApp::Get())
+        app->OnRunCutShort();
+    ::_exit(status);
 }
 
 // Qt's messages while its application object is being built are held back: when no display can
@@ -191,9 +209,21 @@ void PrepareDisplays()
         qputenv("QT_QPA_PLATFORM", kept.join(QLatin1Char(';')).toLocal8Bit());
 }
 
+// Qt's Wayland client ends the process with _exit() right after this warning, when the compositor
+// has gone, from its reader thread: no exit handler runs, so the settings are saved here.
+void PassOnMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtWarningMsg && gRunning.load()
+        && text.startsWith(QLatin1String("The Wayland connection"))) {
+        if (CWinApp* app = CWinApp::Get())
+            app->OnRunCutShort();
+    }
+    gPassOn(type, context, text);
+}
+
 void PassOnHeldMessages()
 {
-    qInstallMessageHandler(gPassOn);
+    qInstallMessageHandler(PassOnMessage);
     std::vector<HeldMessage> held;
     {
         const std::lock_guard lock(gHeldMutex);
@@ -299,11 +329,29 @@ void CWinApp::OnTerminationSignal()
     ::_exit(0);
 }
 
+void CWinApp::OnRunCutShort() { }
+
+void EndOnLostDisplay()
+{
+    std::fprintf(
+        stderr, "%s: the connection to the display was lost\n", ExecutableBaseName().c_str());
+    if (CWinApp* app = CWinApp::Get())
+        app->OnRunCutShort();
+    ::_exit(1);
+}
+
 int RunApplication(int argc, char** argv)
 {
     PrepareDisplays();
     gPassOn = qInstallMessageHandler(HoldStartMessage);
+    // Declared before the application, so that it ends after it.
+    struct Running {
+        ~Running() { gRunning.store(false); }
+    } running;
     QApplication application(argc, argv);
+    gRunning.store(true);
+    static const bool endsRuns = ::on_exit(EndRunOnExit, nullptr) == 0;
+    (void)endsRuns; // without it an exit() in the run goes on to the static destructors
     PassOnHeldMessages();
     // Windows end by their dialogs' own rules, never because the last one closed.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -350,12 +398,30 @@ void WatchTerminationSignals()
 
 void TerminationSleeper::Sleep(int ms)
 {
+    // Nothing else tells a send that the display has gone: Qt would only see it once the send
+    // is over, which may be hours away.
+    bool displayLost = DisplayConnectionLost();
     TerminationState& state = Termination();
-    // A condition variable's timed wait is as exact as sleep_for; poll's timeout is not.
-    const bool wholeWait = WaitExactly(ms, [&state](std::chrono::steady_clock::time_point until) {
-        std::unique_lock lock(state.mutex);
-        return !state.signalled.wait_until(lock, until, [&state] { return state.requested; });
-    });
+    const auto sleepUntil = [&](std::chrono::steady_clock::time_point until) {
+        for (;;) {
+            const auto step = std::min(until,
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(kDisplayCheckMs));
+            {
+                // A condition variable's timed wait is as exact as sleep_for; poll's is not.
+                std::unique_lock lock(state.mutex);
+                if (state.signalled.wait_until(lock, step, [&state] { return state.requested; }))
+                    return false;
+            }
+            if (step == until)
+                return true;
+            displayLost = DisplayConnectionLost();
+            if (displayLost)
+                return false;
+        }
+    };
+    const bool wholeWait = !displayLost && WaitExactly(ms, sleepUntil);
+    if (displayLost)
+        EndOnLostDisplay();
     if (!wholeWait)
         EndOnTerminationRequest();
 }
