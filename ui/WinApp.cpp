@@ -58,10 +58,10 @@ TerminationState& Termination()
 // Set once, before the handler is installed; all that the handler touches.
 int gSignalPipeWrite = -1;
 
-extern "C" void PassTerminationSignal(int)
+extern "C" void PassTerminationSignal(int number)
 {
     const int savedErrno = errno;
-    const char byte = 1;
+    const auto byte = static_cast<char>(number);
     // Non-blocking: when the pipe is full a request is on its way already.
     (void)!::write(gSignalPipeWrite, &byte, 1);
     errno = savedErrno;
@@ -383,17 +383,27 @@ void WatchTerminationSignals()
     state.requestRead = requestPipe[0];
     state.requestWrite = requestPipe[1];
     gSignalPipeWrite = signalPipe[1];
-    try {
-        std::thread(WatchForTermination, signalPipe[0]).detach();
-    } catch (const std::system_error&) {
-        return; // no thread: the signals keep their default, ending without a save
-    }
+    // The handler first, the watcher after: a signal in between waits in the pipe, and starting
+    // a thread takes milliseconds at a busy start-up.
     struct sigaction action { };
     action.sa_handler = PassTerminationSignal;
     sigfillset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int number : { SIGTERM, SIGHUP, SIGINT })
+    const int numbers[] = { SIGTERM, SIGHUP, SIGINT };
+    for (const int number : numbers)
         (void)::sigaction(number, &action, nullptr); // cannot fail for these signals
+    try {
+        std::thread(WatchForTermination, signalPipe[0]).detach();
+    } catch (const std::system_error&) {
+        // No thread: the signals get their default back, ending without a save, and one that
+        // came meanwhile ends the program so.
+        for (const int number : numbers)
+            (void)::signal(number, SIG_DFL); // cannot fail for these signals
+        (void)::fcntl(signalPipe[0], F_SETFL, O_NONBLOCK);
+        char number = 0;
+        if (::read(signalPipe[0], &number, 1) == 1)
+            (void)::raise(number);
+    }
 }
 
 void TerminationSleeper::Sleep(int ms)
