@@ -13,13 +13,15 @@
 #   xsend    the same in the middle of a send: the program has ended within a second;
 #   wlidle   on native Wayland, the compositor killed: the settings saved (the keys the file
 #            lacked are added), status 1;
-#   wlsend   the same in the middle of a send: the program has ended within a second.
+#   wlsend   the same in the middle of a send: the program has ended within a second;
+#   resume   with a PulseAudio server: a short send, then idle until the output pauses (corks)
+#            its stream, then a send that must resume it, ended by SIGTERM: as for send.
 #   exit_e2e.sh PATH/TO/kestrin [CASE...]        (all cases by default)
 set -euo pipefail
 kestrin=$1
 shift
 cases=("$@")
-[ ${#cases[@]} -gt 0 ] || cases=(help idle send fsize nodisp xidle xhelp xsend wlidle wlsend)
+[ ${#cases[@]} -gt 0 ] || cases=(help idle send fsize nodisp xidle xhelp xsend wlidle wlsend resume)
 root=$(cd "$(dirname "$0")/../.." && pwd)
 # shellcheck source=../../scripts/lib/xvfb.sh
 . "$root/scripts/lib/xvfb.sh"
@@ -27,12 +29,15 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 . "$root/scripts/lib/program.sh"
 # shellcheck source=../../scripts/lib/weston.sh
 . "$root/scripts/lib/weston.sh"
+# shellcheck source=../../scripts/lib/pulse.sh
+. "$root/scripts/lib/pulse.sh"
 
 work=$(mktemp -d /tmp/kestrin-exit.XXXXXX)
 pid=""
 Cleanup()
 {
     StopProcess "$pid" KILL
+    PulseStop
     WestonStop
     XStop
     rm -rf "$work"
@@ -78,6 +83,25 @@ ExpectGap4()
 {
     grep -qx 'Gap=4' "$work/config/kestrin.INI" ||
         Fail "settings file: $(cat "$work/config/kestrin.INI" 2>&1)"
+}
+
+# Types $1 in place of the text box's text and presses "Go !".
+Send()
+{
+    ClickAt 100 40
+    xdotool key ctrl+a type "$1"
+    ClickAt 250 114
+}
+
+# Waits up to $2 seconds until the program's stream on the sound server is corked ("yes") or
+# playing ("no"), as $1 says.
+WaitCorked()
+{
+    for _ in $(seq $(($2 * 10))); do
+        pactl list sink-inputs 2>/dev/null | grep -q "Corked: $1" && return 0
+        sleep 0.1
+    done
+    return 1
 }
 
 # Kills the X server under the running program, which must then end with status 1 within $1
@@ -211,6 +235,21 @@ for case in "${cases[@]}"; do
         [ "$(cat "$work/config/kestrin.INI")" = $'[parms]\nSpeed=1\nTone=800\nGap=1' ] ||
             Fail "settings file: $(cat "$work/config/kestrin.INI")"
         WestonStop
+        ;;
+    resume)
+        PulseStart
+        Start "env PULSE_SERVER=$PULSE_SERVER"
+        RaiseGap
+        Send E
+        # Paused some 5 s after the last tone.
+        WaitCorked yes 10 || Fail "the stream was never paused: $(pactl list sink-inputs)"
+        Send "PARIS PARIS"
+        WaitCorked no 2 || Fail "the send did not resume the stream"
+        kill -TERM "$pid"
+        WaitForEnd 1 || Fail "no end"
+        ExpectCleanExit
+        ExpectGap4
+        PulseStop
         ;;
     *) Fail "no such case" ;;
     esac
