@@ -1,6 +1,7 @@
 #!/usr/bin/env bash
-# Builds Kestrin and runs every test: all of them in the dev and asan builds, the threaded ones
-# under ThreadSanitizer. The end-to-end tests start their own X server and sound server.
+# Builds Kestrin and runs every test: all of them in the dev build, all but most end-to-end ones
+# in the asan build, the threaded ones under ThreadSanitizer. The end-to-end tests start their own
+# X server and sound server.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -10,6 +11,8 @@ for preset in dev asan tsan; do
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
     ctest --preset "$preset"
+    # The end-to-end tests that also run under AddressSanitizer, each on its own servers.
+    [ "$preset" != asan ] || ctest --preset asan-e2e
 done
 
 # A short bounded run of the profile fuzzer from its committed seeds. libFuzzer exits non-zero on

@@ -1,6 +1,8 @@
 #include "ui/LampPanel.h"
 
 #include "ui/DirectLamp.h"
+#include "ui/DisplayConnection.h"
+#include "ui/WinApp.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAccessible>
@@ -106,6 +108,9 @@ void LampPanel::Draw(const Look& look)
     // dark, and so is the text.
     if (litChanged && QAccessible::isActive())
         setAccessibleDescription(look.lit ? tr("lit") : tr("dark"));
+    // A send hears of a lost display only here and in its waits.
+    if (pixelsChange && DisplayConnectionLost())
+        EndOnLostDisplay();
 }
 
 QRect LampPanel::AreaOf(const Look& look) const

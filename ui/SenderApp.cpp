@@ -36,9 +36,14 @@ bool CSenderApp::InitInstance()
 
 void CSenderApp::OnTerminationSignal()
 {
+    OnRunCutShort();
+    CWinApp::OnTerminationSignal();
+}
+
+void CSenderApp::OnRunCutShort()
+{
     if (m_sender != nullptr)
         SaveKeyerSettings(m_sender->SettingsFile(), m_sender->Settings());
-    CWinApp::OnTerminationSignal();
 }
 
 void CSenderApp::ShowHelpTopic(std::uint32_t contextId)

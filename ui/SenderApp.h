@@ -22,6 +22,8 @@ public:
     bool InitInstance() override;
     // Saves the main window's settings as last taken, as its closing would, and ends the program.
     [[noreturn]] void OnTerminationSignal() override;
+    // Saves the settings as last taken, as above; the caller ends the program.
+    void OnRunCutShort() override;
 
     // The start-up code's tone device; silent until set.
     void SetToneFunction(ToneFunction tone) { m_tone = std::move(tone); }

@@ -2,12 +2,15 @@
 
 #include "settings/SettingsStore.h"
 #include "ui/Dialog.h"
+#include "ui/DisplayConnection.h"
 #include "ui/ResourceLoader.h"
 
 #include <QApplication>
 #include <QFileInfo>
 #include <QSocketNotifier>
 #include <QWidget>
+#include <algorithm>
+#include <atomic>
 #include <cerrno>
 #include <chrono>
 #include <condition_variable>
@@ -55,10 +58,10 @@ TerminationState& Termination()
 // Set once, before the handler is installed; all that the handler touches.
 int gSignalPipeWrite = -1;
 
-extern "C" void PassTerminationSignal(int)
+extern "C" void PassTerminationSignal(int number)
 {
     const int savedErrno = errno;
-    const char byte = 1;
+    const auto byte = static_cast<char>(number);
     // Non-blocking: when the pipe is full a request is on its way already.
     (void)!::write(gSignalPipeWrite, &byte, 1);
     errno = savedErrno;
@@ -86,11 +89,26 @@ void WatchForTermination(int signalRead)
     ::_exit(0);
 }
 
+// Set while the Qt application runs; read by the exit handler, which may run on any thread.
+std::atomic<bool> gRunning { false };
+
 [[noreturn]] void EndOnTerminationRequest()
 {
     if (CWinApp* app = CWinApp::Get())
         app->OnTerminationSignal();
     ::_exit(0);
+}
+
+// Qt's X11 plugin (and Xlib) call exit(1) when the display's connection breaks. Running the
+// static objects' destructors then, under a Qt application that was never destroyed, would
+// destroy widgets while Qt's own statics go: the run ends here instead, with the same status.
+void EndRunOnExit(int status, void*)
+{
+    if (!gRunning.exchange(false))
+        return; // the program's own end: the application is gone, the statics go as usual
+    if (CWinApp* app = CWinApp::Get())
+        app->OnRunCutShort();
+    ::_exit(status);
 }
 
 // Qt's messages while its application object is being built are held back: when no display can
@@ -191,9 +209,21 @@ void PrepareDisplays()
         qputenv("QT_QPA_PLATFORM", kept.join(QLatin1Char(';')).toLocal8Bit());
 }
 
+// Qt's Wayland client ends the process with _exit() right after this warning, when the compositor
+// has gone, from its reader thread: no exit handler runs, so the settings are saved here.
+void PassOnMessage(QtMsgType type, const QMessageLogContext& context, const QString& text)
+{
+    if (type == QtWarningMsg && gRunning.load()
+        && text.startsWith(QLatin1String("The Wayland connection"))) {
+        if (CWinApp* app = CWinApp::Get())
+            app->OnRunCutShort();
+    }
+    gPassOn(type, context, text);
+}
+
 void PassOnHeldMessages()
 {
-    qInstallMessageHandler(gPassOn);
+    qInstallMessageHandler(PassOnMessage);
     std::vector<HeldMessage> held;
     {
         const std::lock_guard lock(gHeldMutex);
@@ -299,11 +329,29 @@ void CWinApp::OnTerminationSignal()
     ::_exit(0);
 }
 
+void CWinApp::OnRunCutShort() { }
+
+void EndOnLostDisplay()
+{
+    std::fprintf(
+        stderr, "%s: the connection to the display was lost\n", ExecutableBaseName().c_str());
+    if (CWinApp* app = CWinApp::Get())
+        app->OnRunCutShort();
+    ::_exit(1);
+}
+
 int RunApplication(int argc, char** argv)
 {
     PrepareDisplays();
     gPassOn = qInstallMessageHandler(HoldStartMessage);
+    // Declared before the application, so that it ends after it.
+    struct Running {
+        ~Running() { gRunning.store(false); }
+    } running;
     QApplication application(argc, argv);
+    gRunning.store(true);
+    static const bool endsRuns = ::on_exit(EndRunOnExit, nullptr) == 0;
+    (void)endsRuns; // without it an exit() in the run goes on to the static destructors
     PassOnHeldMessages();
     // Windows end by their dialogs' own rules, never because the last one closed.
     QApplication::setQuitOnLastWindowClosed(false);
@@ -335,27 +383,55 @@ void WatchTerminationSignals()
     state.requestRead = requestPipe[0];
     state.requestWrite = requestPipe[1];
     gSignalPipeWrite = signalPipe[1];
-    try {
-        std::thread(WatchForTermination, signalPipe[0]).detach();
-    } catch (const std::system_error&) {
-        return; // no thread: the signals keep their default, ending without a save
-    }
+    // The handler first, the watcher after: a signal in between waits in the pipe, and starting
+    // a thread takes milliseconds at a busy start-up.
     struct sigaction action { };
     action.sa_handler = PassTerminationSignal;
     sigfillset(&action.sa_mask);
     action.sa_flags = SA_RESTART;
-    for (const int number : { SIGTERM, SIGHUP, SIGINT })
+    const int numbers[] = { SIGTERM, SIGHUP, SIGINT };
+    for (const int number : numbers)
         (void)::sigaction(number, &action, nullptr); // cannot fail for these signals
+    try {
+        std::thread(WatchForTermination, signalPipe[0]).detach();
+    } catch (const std::system_error&) {
+        // No thread: the signals get their default back, ending without a save, and one that
+        // came meanwhile ends the program so.
+        for (const int number : numbers)
+            (void)::signal(number, SIG_DFL); // cannot fail for these signals
+        (void)::fcntl(signalPipe[0], F_SETFL, O_NONBLOCK);
+        char number = 0;
+        if (::read(signalPipe[0], &number, 1) == 1)
+            (void)::raise(number);
+    }
 }
 
 void TerminationSleeper::Sleep(int ms)
 {
+    // Nothing else tells a send that the display has gone: Qt would only see it once the send
+    // is over, which may be hours away.
+    bool displayLost = DisplayConnectionLost();
     TerminationState& state = Termination();
-    // A condition variable's timed wait is as exact as sleep_for; poll's timeout is not.
-    const bool wholeWait = WaitExactly(ms, [&state](std::chrono::steady_clock::time_point until) {
-        std::unique_lock lock(state.mutex);
-        return !state.signalled.wait_until(lock, until, [&state] { return state.requested; });
-    });
+    const auto sleepUntil = [&](std::chrono::steady_clock::time_point until) {
+        for (;;) {
+            const auto step = std::min(until,
+                std::chrono::steady_clock::now() + std::chrono::milliseconds(kDisplayCheckMs));
+            {
+                // A condition variable's timed wait is as exact as sleep_for; poll's is not.
+                std::unique_lock lock(state.mutex);
+                if (state.signalled.wait_until(lock, step, [&state] { return state.requested; }))
+                    return false;
+            }
+            if (step == until)
+                return true;
+            displayLost = DisplayConnectionLost();
+            if (displayLost)
+                return false;
+        }
+    };
+    const bool wholeWait = !displayLost && WaitExactly(ms, sleepUntil);
+    if (displayLost)
+        EndOnLostDisplay();
     if (!wholeWait)
         EndOnTerminationRequest();
 }

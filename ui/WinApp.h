@@ -51,6 +51,12 @@ public:
     // message loop or from a send's sleep; never returns. Here it only ends the process.
     [[noreturn]] virtual void OnTerminationSignal();
 
+    // The process is ending in the middle of the run without the main window closing: the
+    // display's connection was lost (Qt's display plugins end the process then), or a library
+    // called exit(). Saves what closing the main window would save, without touching a window;
+    // the caller then ends the process. Called on the thread that ends it. Does nothing here.
+    virtual void OnRunCutShort();
+
 protected:
     // Shows help topic `contextId`; does nothing here.
     virtual void ShowHelpTopic(std::uint32_t contextId);
@@ -64,8 +70,15 @@ private:
 
 // The program's start-up code: builds the Qt application, then runs the application object as
 // CWinApp describes. Returns the exit status. When no display can be opened, says so in one line
-// on stderr, naming the displays tried, and ends the process with status 1.
+// on stderr, naming the displays tried, and ends the process with status 1. Should anything call
+// exit() while the application runs, CWinApp::OnRunCutShort is called and the process ends at
+// once with that status: the static objects are not destroyed under a live Qt application.
 int RunApplication(int argc, char** argv);
+
+// The display's connection was found lost while the user-interface thread could not hear of it (in
+// a send): says so on stderr, calls CWinApp::OnRunCutShort and ends the process with status 1, as
+// Qt does once its event loop sees the loss.
+[[noreturn]] void EndOnLostDisplay();
 
 // Makes SIGTERM, SIGHUP and SIGINT end the program as closing its main window would, also in the
 // middle of a send: a handler passes them through a pipe to a watcher thread, which wakes the
@@ -76,10 +89,12 @@ void WatchTerminationSignals();
 inline constexpr int kTerminationGraceMs = 2000;
 
 // Sleeps as ThreadSleeper does, but a termination signal cuts the sleep short and ends the
-// program through CWinApp::OnTerminationSignal. For the user-interface thread.
+// program through CWinApp::OnTerminationSignal, and a lost display connection, through
+// EndOnLostDisplay, within kDisplayCheckMs. For the user-interface thread.
 class TerminationSleeper final : public Sleeper {
 public:
     void Sleep(int ms) override;
 };
+inline constexpr int kDisplayCheckMs = 100;
 
 } // namespace kestrin

@@ -4,8 +4,9 @@
 #                           $status to its exit status and clears $pid; fails, saying so on
 #                           stderr, while it still runs
 #   StopProcess PID [SIGNAL]
-#                           ends PID (with SIGTERM unless told) and reaps it; never fails, so a
-#                           clean-up trap under set -e goes on to its next step; nothing for ""
+#                           ends PID (with SIGTERM unless told) and reaps it, with SIGKILL when it
+#                           still runs 5 s later; never fails, so a clean-up trap under set -e goes
+#                           on to its next step; nothing for ""
 WaitForEnd()
 {
     for _ in $(seq $(($1 * 10))); do
@@ -25,5 +26,10 @@ StopProcess()
 {
     [ -n "$1" ] || return 0
     kill "-${2:-TERM}" "$1" 2>/dev/null || return 0
+    for _ in $(seq 50); do
+        kill -0 "$1" 2>/dev/null || break
+        sleep 0.1
+    done
+    kill -KILL "$1" 2>/dev/null || true
     wait "$1" 2>/dev/null || true
 }

@@ -37,12 +37,6 @@ TEST(Resources, ProgramIconHasTwoOpaqueSixteenColourImages)
     EXPECT_TRUE(LoadIconResource(IDD_MAIN).isNull());
 }
 
-TEST(Resources, StringTableHoldsTheAboutItem)
-{
-    EXPECT_EQ(LoadStringResource(IDS_ABOUTBOX), "&About Kestrin...");
-    EXPECT_TRUE(LoadStringResource(IDS_ABOUTBOX + 1000).isEmpty());
-}
-
 TEST(Resources, TemplatesListTheirControlsInTabOrder)
 {
     const struct {
