@@ -112,6 +112,11 @@ void SaveKeyerSettings(const std::filesystem::path& file, const KeyerSettings& s
     WriteKeyerSettings(profile, settings);
     if (existed && profile.Bytes() == before)
         return;
+    const std::string bytes = encoding.Encode(profile.Bytes());
+    // What is written must read back: a file grown past the reader's limit would be ignored at the
+    // next start and never saved again, so the old one stays.
+    if (bytes.size() > kMaxSmallFileBytes)
+        return;
 
     std::error_code error;
     if (file.has_parent_path())
@@ -119,7 +124,7 @@ void SaveKeyerSettings(const std::filesystem::path& file, const KeyerSettings& s
     if (error)
         return;
     // A failed save is silent by design.
-    (void)ReplaceFileAtomically(file, encoding.Encode(profile.Bytes()));
+    (void)ReplaceFileAtomically(file, bytes);
 }
 
 } // namespace kestrin

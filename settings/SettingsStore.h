@@ -36,9 +36,10 @@ void WriteKeyerSettings(ProfileText& profile, const KeyerSettings& settings);
 
 // Writes the settings into the file (see WriteKeyerSettings), creating the directory and the
 // file when needed, keeping the file's encoding (single bytes, or UTF-16 with its byte-order mark)
-// and every other character. Leaves the file untouched when it already holds these values, and
-// when it exists but this user may not write it. Failures are silent and leave the old file as
-// it was.
+// and every other character. Leaves the file untouched when it already holds these values, when
+// it exists but this user may not write it, and when the result would be larger than a settings
+// file may be read (kMaxSmallFileBytes): what it writes always reads back. Failures are silent and
+// leave the old file as it was.
 void SaveKeyerSettings(const std::filesystem::path& file, const KeyerSettings& settings);
 
 } // namespace kestrin

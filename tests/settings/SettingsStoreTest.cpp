@@ -17,6 +17,13 @@
 #include <vector>
 
 namespace kestrin {
+
+// Failures show the three values, not the bytes of the struct.
+void PrintTo(const KeyerSettings& s, std::ostream* out)
+{
+    *out << "{ tone " << s.tone << ", speed " << s.speed << ", gap " << s.gap << " }";
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -335,6 +342,40 @@ TEST(SettingsStore, Utf16FileIsReadAndSavedInItsOwnEncoding)
         SaveKeyerSettings(file, c.saved);
         EXPECT_EQ(ReadBytes(file), c.after.empty() ? before : Utf16(c.after, c.little) + c.stray);
         EXPECT_EQ(LoadKeyerSettings(file), c.saved);
+    }
+}
+
+TEST(SettingsStore, SaveWritesNothingTooLargeToReadBack)
+{
+    // The save adds "Tone=900\nSpeed=20\n" to a file that is mostly one long comment.
+    const std::string head = "[parms]\nGap=3\n;", tail = "\n";
+    constexpr std::size_t kAdded = 18;
+    const struct {
+        bool utf16;
+        std::uintmax_t grownSize; // the file's size once the keys are added
+        bool written;
+    } cases[] = {
+        { false, kMaxSmallFileBytes, true },
+        { false, kMaxSmallFileBytes + 1, false },
+        { true, kMaxSmallFileBytes, true },
+        { true, kMaxSmallFileBytes + 2, false },
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(testing::Message() << c.utf16 << " " << c.grownSize);
+        const std::size_t unit = c.utf16 ? 2 : 1, mark = c.utf16 ? 2 : 0;
+        const std::string text = head
+            + std::string((c.grownSize - mark) / unit - kAdded - head.size() - tail.size(), 'x')
+            + tail;
+        const std::string before
+            = c.utf16 ? Utf16(std::u16string(text.begin(), text.end()), true) : text;
+        TempDir dir;
+        const fs::path file = dir.Path() / "k.INI";
+        WriteBytes(file, before);
+        ASSERT_EQ(LoadKeyerSettings(file), (KeyerSettings { 800, 20, 3 }));
+        SaveKeyerSettings(file, { 900, 20, 3 });
+        EXPECT_EQ(ReadBytes(file).size(), c.written ? c.grownSize : before.size());
+        // Whatever the save left, the next start reads.
+        EXPECT_EQ(LoadKeyerSettings(file), (KeyerSettings { c.written ? 900 : 800, 20, 3 }));
     }
 }
 
