@@ -2,7 +2,6 @@
 
 #include "settings/AtomicFile.h"
 
-#include <climits>
 #include <csignal>
 #include <cstdlib>
 #include <fstream>
@@ -97,16 +96,30 @@ TEST(SettingsStore, LoadTakesDefaultsForWhatIsMissingAndMendsWhatNoSendCouldUse)
         { "Tone=2000\nSpeed=40\nGap=0\n", { 2000, 40, 0 } },
         { "Speed=0\n", { 800, 20, 1 } },
         { "Speed=-5\nGap=-1\n", { 800, 20, 1 } },
-        { "Speed=1\nGap=1789569\n", { 800, 1, 1789569 } }, // 1789569 x 1200 fits an int
-        { "Speed=1\nGap=1789570\n", { 800, 1, 1 } },
-        { "Gap=2147483647\n", { 800, 20, 1 } }, // lowered to fit, it would pause for days
+        // A character pad of at most 12 s, the sliders' longest (20 dots at 1 WPM), is kept.
+        { "Speed=1\nGap=20\n", { 800, 1, 20 } },
+        { "Speed=1\nGap=21\n", { 800, 1, 1 } },
+        { "Gap=400\n", { 800, 20, 400 } }, // 400 x 60 / 2 = 12000
+        { "Gap=401\n", { 800, 20, 1 } },
+        { "Gap=1000\n", { 800, 20, 1 } }, // a minute of silence per character
+        { "Gap=35791394\n", { 800, 20, 1 } }, // the largest whose pad fits an int: 12 days
+        { "Gap=2147483647\n", { 800, 20, 1 } },
         { "Gap=25\n", { 800, 20, 25 } },
         { "Gap=4294967297\n", { 800, 20, 1 } },
-        { "Speed=2000\nGap=2147483647\n", { 800, 2000, INT_MAX } }, // dot time 0: any gap fits
-        { "Speed=2000\nGap=99999999999\n", { 800, 2000, 1 } },
+        // A dot of at least 12 ms, twice the tone's 6 ms rise and fall: 100 WPM at most.
+        { "Speed=100\nGap=1000\n", { 800, 100, 1000 } }, // 1000 x 12 / 2 = 6000
+        { "Speed=101\n", { 800, 20, 1 } },
+        { "Speed=2000\nGap=2147483647\n", { 800, 20, 1 } }, // dot time 0: silent and instant
         { "Speed=4294967297\n", { 800, 20, 1 } },
         { "Speed=-99999999999\n", { 800, 20, 1 } },
-        { "Tone=-2147483648\n", { INT_MIN, 20, 1 } },
+        // An audible pitch the 48 kHz output plays cleanly: 20 to 20000 Hz.
+        { "Tone=20\n", { 20, 20, 1 } },
+        { "Tone=19\n", { 800, 20, 1 } },
+        { "Tone=5\n", { 800, 20, 1 } },
+        { "Tone=20000\n", { 20000, 20, 1 } },
+        { "Tone=20001\n", { 800, 20, 1 } },
+        { "Tone=30000\n", { 800, 20, 1 } },
+        { "Tone=-2147483648\n", { 800, 20, 1 } },
         { "Tone=2147483648\n", { 800, 20, 1 } },
         { "Tone=-99999999999\n", { 800, 20, 1 } },
     };
@@ -115,10 +128,13 @@ TEST(SettingsStore, LoadTakesDefaultsForWhatIsMissingAndMendsWhatNoSendCouldUse)
         WriteBytes(dir.Path() / "k.INI", "[parms]\n" + c.stored);
         const KeyerSettings loaded = LoadKeyerSettings(dir.Path() / "k.INI");
         EXPECT_EQ(loaded, c.loaded) << c.stored;
-        // What any send needs: a dot time, and a gap x dot time that is a non-negative int.
+        // What any send needs: an audible tone, a dot of 12 ms or more, a pad of 0 to 12 s.
+        EXPECT_GE(loaded.tone, 20);
+        EXPECT_LE(loaded.tone, 20000);
         ASSERT_GE(loaded.speed, 1);
+        EXPECT_GE(1200 / loaded.speed, 12) << c.stored;
         EXPECT_GE(loaded.gap, 0);
-        EXPECT_LE(std::int64_t { loaded.gap } * (1200 / loaded.speed), INT_MAX) << c.stored;
+        EXPECT_LE(std::int64_t { loaded.gap } * (1200 / loaded.speed) / 2, 12000) << c.stored;
     }
 }
 
