@@ -18,7 +18,7 @@ packages=(
     # tests: a window manager that draws frames
     openbox
     # packaging checks
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file lintian man-db
 )
 
 missing=()
