@@ -63,7 +63,7 @@ constexpr std::optional<SendTiming> TimingFor(int speed, int gap)
 // An audible pitch the 48 kHz output plays cleanly: from the bottom of human hearing to its top.
 // 20 kHz leaves room below half the sample rate (24 kHz) for the sidebands of the tone's rise and
 // fall and for the sound servers' resamplers, which pass up to about 0.9 x 24 kHz. Below 20 Hz a
-// tone is a hum at full level, hard on loudspeakers; above 24 kHz the output renders nothing.
+// tone is a hum at full level, hard on loudspeakers; from 24 kHz on the output renders nothing.
 inline constexpr int kLowestToneHz = 20;
 inline constexpr int kHighestToneHz = 20000;
 
