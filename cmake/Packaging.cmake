@@ -5,8 +5,19 @@ if(NOT KESTRIN_BUILD_UI)
 endif()
 
 include(GNUInstallDirs)
-# Debian keeps each package's licence at /usr/share/doc/<package>/copyright.
+# Debian keeps each package's licence at /usr/share/doc/<package>/copyright, and a native
+# package's changelog beside it, gzipped without a name or time stamp in it.
 install(FILES ${PROJECT_SOURCE_DIR}/LICENSE DESTINATION ${CMAKE_INSTALL_DOCDIR} RENAME copyright)
+configure_file(${CMAKE_CURRENT_LIST_DIR}/debian/changelog debian/changelog @ONLY)
+add_custom_command(OUTPUT debian/changelog.gz
+    COMMAND gzip -9 -n -k -f debian/changelog
+    DEPENDS ${PROJECT_BINARY_DIR}/debian/changelog
+    COMMENT "Compressing the package's changelog")
+add_custom_target(kestrin_changelog ALL DEPENDS debian/changelog.gz)
+install(FILES ${PROJECT_BINARY_DIR}/debian/changelog.gz DESTINATION ${CMAKE_INSTALL_DOCDIR})
+# What lintian reports that is meant, each with its reason.
+install(FILES ${CMAKE_CURRENT_LIST_DIR}/debian/lintian-overrides
+    DESTINATION ${CMAKE_INSTALL_DATADIR}/lintian/overrides RENAME kestrin)
 
 set(CPACK_GENERATOR DEB)
 set(CPACK_PACKAGE_NAME kestrin)

@@ -34,7 +34,8 @@ public:
     // Each voice alone peaks at this, so two overlapping ones still need no gain reduction.
     static constexpr float kVoiceAmplitude = 0.5f;
     // Rise and fall: 6 ms of raised cosine (10 to 90 % in 3.5 ms), at most half the voice. Shorter
-    // ramps put more than 1/10000 of a 60 ms tone's energy over 200 Hz away from it.
+    // ramps put more than 1/10000 of a 60 ms tone's energy over 200 Hz away from it. The shortest
+    // dot a stored speed may give (kShortestDotMs in settings/Timing.h) is twice this.
     static constexpr int kRampSamples = 6 * kSamplesPerMs;
 
     // startDelayMs: how long after its call a voice placed by AddAfterDelay starts.

@@ -6,7 +6,6 @@ set -euo pipefail
 packages=(
     # build
     g++ cmake ninja-build pkg-config qt6-base-dev libsdl2-dev libasound2-dev libpulse-dev libxcb1-dev libgtest-dev
-    libbenchmark-dev
     clang libclang-rt-14-dev clang-format
     # runtime look and sound
     fonts-dejavu-core qt6-qpa-plugins
@@ -19,7 +18,7 @@ packages=(
     # tests: a window manager that draws frames
     openbox
     # packaging checks
-    desktop-file-utils appstream dpkg-dev file
+    desktop-file-utils appstream dpkg-dev file lintian man-db
 )
 
 missing=()

@@ -5,7 +5,6 @@
 #include "settings/ProfileText.h"
 #include "settings/Timing.h"
 
-#include <climits>
 #include <utility>
 
 namespace kestrin {
@@ -21,14 +20,13 @@ constexpr std::string_view kGapKey = "Gap";
 
 KeyerSettings UsableKeyerSettings(std::int64_t tone, std::int64_t speed, std::int64_t gap)
 {
+    // The bounds and why they are where they are: settings/Timing.h. The gap's bound depends on
+    // the speed, so the speed is settled first.
     const KeyerSettings defaults;
     KeyerSettings result;
-    result.tone = tone >= INT_MIN && tone <= INT_MAX ? static_cast<int>(tone) : defaults.tone;
-    result.speed = speed >= 1 && speed <= INT_MAX ? static_cast<int>(speed) : defaults.speed;
-    // The character pad is (gap x dot time) / 2, and gap x dot time must stay an int. Lowering a
-    // gap that is too large to the largest that fits would still pause for days.
-    const std::int64_t largestGap = LargestUsableGap(DotTimeMs(result.speed));
-    result.gap = gap >= 0 && gap <= largestGap ? static_cast<int>(gap) : defaults.gap;
+    result.tone = IsUsableTone(tone) ? static_cast<int>(tone) : defaults.tone;
+    result.speed = IsUsableSpeed(speed) ? static_cast<int>(speed) : defaults.speed;
+    result.gap = IsUsableGap(gap, result.speed) ? static_cast<int>(gap) : defaults.gap;
     return result;
 }
 
@@ -79,6 +77,11 @@ void SaveKeyerSettings(const std::filesystem::path& file, const KeyerSettings& s
     WriteKeyerSettings(profile, settings);
     if (existed && profile.Bytes() == before)
         return;
+    const std::string bytes = encoding.Encode(profile.Bytes());
+    // What is written must read back: a file grown past the reader's limit would be ignored at the
+    // next start and never saved again, so the old one stays.
+    if (bytes.size() > kMaxSmallFileBytes)
+        return;
 
     std::error_code error;
     if (file.has_parent_path())
@@ -86,7 +89,7 @@ void SaveKeyerSettings(const std::filesystem::path& file, const KeyerSettings& s
     if (error)
         return;
     // A failed save is silent by design.
-    (void)ReplaceFileAtomically(file, encoding.Encode(profile.Bytes()));
+    (void)ReplaceFileAtomically(file, bytes);
 }
 
 } // namespace kestrin

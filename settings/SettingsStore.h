@@ -32,10 +32,11 @@ KeyerSettings LoadKeyerSettings(
     const std::filesystem::path& file, const std::filesystem::path& olderFile = {});
 KeyerSettings KeyerSettingsFrom(const ProfileText& profile);
 
-// The one place where stored values that no send could use are mended: a speed below 1, a gap
-// below 0 and a gap whose gap x (1200 / speed) passes the largest int take their defaults, and a
-// number beyond the int range is never wrapped (a tone takes its default). Everything else, even
-// outside the slider ranges, is kept.
+// The one place where stored values that no send could use are mended: a tone outside 20 to
+// 20000 Hz, a speed outside 1 to 100 WPM (a dot shorter than its tone's rise and fall), and a gap
+// below 0 or with a character pad over 12 s take their defaults (the bounds: settings/Timing.h).
+// A number beyond the int range is never wrapped. Everything else, even outside the slider
+// ranges, is kept.
 KeyerSettings UsableKeyerSettings(std::int64_t tone, std::int64_t speed, std::int64_t gap);
 
 // Writes Tone, Speed and Gap into section "parms" as decimal text. A key whose stored value
@@ -44,9 +45,10 @@ void WriteKeyerSettings(ProfileText& profile, const KeyerSettings& settings);
 
 // Writes the settings into the file (see WriteKeyerSettings), creating the directory and the
 // file when needed, keeping the file's encoding (single bytes, or UTF-16 with its byte-order mark)
-// and every other character. Leaves the file untouched when it already holds these values, and
-// when it exists but this user may not write it. Failures are silent and leave the old file as
-// it was.
+// and every other character. Leaves the file untouched when it already holds these values, when
+// it exists but this user may not write it, and when the result would be larger than a settings
+// file may be read (kMaxSmallFileBytes): what it writes always reads back. Failures are silent and
+// leave the old file as it was.
 void SaveKeyerSettings(const std::filesystem::path& file, const KeyerSettings& settings);
 
 } // namespace kestrin

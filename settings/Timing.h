@@ -1,5 +1,6 @@
 #pragma once
 
+#include <cstdint>
 #include <limits>
 #include <optional>
 
@@ -22,7 +23,7 @@ constexpr int ElementPadMs(int speed)
 }
 
 // The largest gap whose gap x dot time still fits an int, as the character pad needs.
-constexpr int LargestUsableGap(int dotMs)
+constexpr int LargestFittingGap(int dotMs)
 {
     return dotMs == 0 ? std::numeric_limits<int>::max() : std::numeric_limits<int>::max() / dotMs;
 }
@@ -31,7 +32,7 @@ constexpr int LargestUsableGap(int dotMs)
 // time is negative or beyond an int.
 constexpr std::optional<int> CharacterPadMs(int gap, int dotMs)
 {
-    if (gap < 0 || gap > LargestUsableGap(dotMs))
+    if (gap < 0 || gap > LargestFittingGap(dotMs))
         return std::nullopt;
     return gap * dotMs / 2;
 }
@@ -54,5 +55,47 @@ constexpr std::optional<SendTiming> TimingFor(int speed, int gap)
         return std::nullopt;
     return SendTiming { dotMs, 3 * dotMs, *padMs, 5 * dotMs };
 }
+
+// What a stored setting must be for a send to sound as the user means it. The settings store
+// gives a value outside these bounds its default; inside them, a value beyond its slider is kept.
+// The sliders (tone 400 to 1000 Hz, speed 1 to 25 WPM, gap 1 to 20 dots) lie within them.
+
+// An audible pitch the 48 kHz output plays cleanly: from the bottom of human hearing to its top.
+// 20 kHz leaves room below half the sample rate (24 kHz) for the sidebands of the tone's rise and
+// fall and for the sound servers' resamplers, which pass up to about 0.9 x 24 kHz. Below 20 Hz a
+// tone is a hum at full level, hard on loudspeakers; from 24 kHz on the output renders nothing.
+inline constexpr int kLowestToneHz = 20;
+inline constexpr int kHighestToneHz = 20000;
+
+// The shortest dot that still sounds as a keyed tone: its rise and its fall, 6 ms each
+// (ToneMixer::kRampSamples in output/, which cannot see this header), and no less. A shorter dot
+// is all edge, and at 1201 WPM and over the dot time is 0 ms: nothing sounds.
+inline constexpr int kShortestDotMs = 2 * 6;
+inline constexpr int kFastestSpeed = 1200 / kShortestDotMs; // 100 WPM
+
+// The longest character pad: the longest the sliders can set, a gap of 20 dots at 1 WPM (12 s
+// before and after every character). A send cannot be stopped, so a longer pad, which only a
+// hand-edited file can hold, freezes the window for minutes or days.
+inline constexpr int kLongestCharacterPadMs = 20 * DotTimeMs(1) / 2;
+
+constexpr bool IsUsableTone(std::int64_t hz)
+{
+    return hz >= kLowestToneHz && hz <= kHighestToneHz;
+}
+
+constexpr bool IsUsableSpeed(std::int64_t speed)
+{
+    return speed >= 1 && speed <= kFastestSpeed;
+}
+
+// For a usable speed.
+constexpr bool IsUsableGap(std::int64_t gap, int speed)
+{
+    return gap >= 0 && gap <= std::numeric_limits<int>::max()
+        && gap * DotTimeMs(speed) / 2 <= kLongestCharacterPadMs;
+}
+
+static_assert(DotTimeMs(kFastestSpeed) >= kShortestDotMs);
+static_assert(DotTimeMs(kFastestSpeed + 1) < kShortestDotMs);
 
 } // namespace kestrin

@@ -24,7 +24,10 @@ trap Cleanup EXIT
 Fail() { echo "FAIL: $*" >&2; exit 1; }
 
 unset SDL_AUDIODRIVER
-SoundStart "$server"
+# A server that does not start is the machine's fault, not the program's: it gets a second try.
+# Every send is judged once.
+SoundStart "$server" || { SoundStop; echo "once more"; SoundStart "$server"; } ||
+    Fail "no $server server"
 mkfifo "$work/in"
 "$smoke" sends <"$work/in" >"$work/out" &
 sender=$!
@@ -49,21 +52,14 @@ Heard()
     "$listen" "$1" 60 | tee -a "$work/heard"
 }
 
-# A machine stalled for longer than the queue leaves a hole, and one that starts a tone worker late
-# moves its tone; either can change what is decoded (the tone benchmark counts them). So each
-# phase may send twice; one of the two must be heard.
 SendHeard()
 {
-    local name=$1 attempt heard
-    for attempt in 1 2; do
-        RecordStart "$work/$name$attempt.wav"
-        Send PARIS 10 >/dev/null || Fail "$name: the send did not end"
-        RecordStop
-        heard=$(Heard "$work/$name$attempt.wav")
-        grep -qx 'text: PARIS' <<<"$heard" && return 0
-        echo "$name: heard $(grep '^text:' <<<"$heard"); once more"
-    done
-    Fail "$name: $(cat "$work/heard")"
+    local name=$1 heard
+    RecordStart "$work/$name.wav"
+    Send PARIS 10 >/dev/null || Fail "$name: the send did not end"
+    RecordStop
+    heard=$(Heard "$work/$name.wav")
+    grep -qx 'text: PARIS' <<<"$heard" || Fail "$name: $heard"
 }
 
 SendHeard before
@@ -75,7 +71,8 @@ echo "one element with the server gone: $ms ms"
 [ "$ms" -lt 1500 ] || Fail "the send with the server gone took $ms ms"
 
 # Its daemons must not hold the sender's input open.
-SoundRestart 3>&- || Fail "the server did not start again"
+SoundRestart 3>&- || { SoundKill; echo "once more"; SoundRestart 3>&-; } ||
+    Fail "the server did not start again"
 SendHeard after
 exec 3>&-
 wait "$sender" || Fail "the sender failed"

@@ -11,17 +11,13 @@ root=$(cd "$(dirname "$0")/../.." && pwd)
 trap PulseStop EXIT
 
 unset SDL_AUDIODRIVER
-PulseStart
-# The generator keeps 100 ms queued, but a machine stalled for longer still leaves a hole (the
-# tone benchmark counts them); one bad recording must not fail the test, two in a row must.
-for attempt in 1 2; do
-    RecordStart "$PULSE_DIR/out$attempt.wav"
-    "$smoke" play
-    RecordStop
-    "$smoke" check "$PULSE_DIR/out$attempt.wav" && break
-    [ "$attempt" -eq 2 ] && exit 1
-    echo "attempt $attempt heard something else; once more"
-done
+# A server that does not start is the machine's fault, not the program's: it gets a second try.
+# What the program plays is judged once.
+PulseStart || { PulseStop; echo "once more"; PulseStart; }
+RecordStart "$PULSE_DIR/out.wav"
+"$smoke" play
+RecordStop
+"$smoke" check "$PULSE_DIR/out.wav"
 
 # Server lost mid-send.
 "$smoke" play >"$PULSE_DIR/lost.log" &

@@ -169,29 +169,23 @@ TEST(SendText, InitialSentenceIsSentInFull)
     EXPECT_EQ(rig.window.lamp, Lamp::Dark);
 }
 
-TEST(SendText, ToneGapAndPadAreReadAtEachUseDotTimeOnce)
+TEST(SendText, EachSendTakesTheSettingsThatHoldWhenItStarts)
 {
-    // A tone change between elements reaches only later elements; the sequencer reads the
-    // gap at each character. Change both from inside the clock, as nothing else can run.
+    // Nothing changes the settings during a send; a slider released between two sends must reach
+    // all of the next one, and nothing of the first may linger.
     Rig rig;
-    rig.window.text = "EE";
-    rig.window.settings = { 800, 20, 1 };
-    int sleeps = 0;
-    rig.clock.onSleep = [&] {
-        if (++sleeps == 4) { // after the first character's trailing pad began
-            rig.window.settings.tone = 600;
-            rig.window.settings.gap = 3;
-            rig.window.settings.speed = 10;
-        }
-    };
-    SendText(rig.window, rig.services);
-    ASSERT_EQ(rig.tones.size(), 2u);
-    EXPECT_EQ(rig.tones[0].frequencyHz, 800);
-    EXPECT_EQ(rig.tones[1].frequencyHz, 600);
-    EXPECT_EQ(rig.tones[1].durationMs, 60); // dot time kept from the start of the send
-    EXPECT_EQ(rig.clock.waits[4].ms, 30); // the first character keeps the pad it began with
-    EXPECT_EQ(rig.clock.waits[5].ms, 90); // (3 x 60) / 2
-    EXPECT_EQ(rig.clock.waits[6].ms, 60); // element pad follows the speed at each element
+    Send(rig, "E");
+    rig.clock.waits.clear();
+    rig.tones.clear();
+    Send(rig, "E", 10, 3, 600);
+    std::vector<int> waits;
+    for (const Wait& w : rig.clock.waits)
+        waits.push_back(w.ms);
+    // Character pad (3 x 120) / 2, element pad 600 / 10, the dot, element pad, character pad.
+    EXPECT_EQ(waits, (std::vector<int> { 180, 60, 120, 60, 180 }));
+    ASSERT_EQ(rig.tones.size(), 1u);
+    EXPECT_EQ(rig.tones[0].frequencyHz, 600);
+    EXPECT_EQ(rig.tones[0].durationMs, 120);
 }
 
 TEST(SendText, UnusableSettingsNeverDivideByZeroOrWaitNegative)

@@ -6,7 +6,6 @@
 #include "settings/ProfileText.h"
 #include "settings/SettingsStore.h"
 
-#include <climits>
 #include <cstdint>
 #include <cstdlib>
 #include <string>
@@ -31,10 +30,11 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     const std::int64_t elsewhere = profile.ReadInteger("other", "Tone", 7);
 
     const KeyerSettings loaded = KeyerSettingsFrom(profile);
-    Check(loaded.speed >= 1 && loaded.gap >= 0);
-    Check(std::int64_t { loaded.gap } * (1200 / loaded.speed) <= INT_MAX);
+    Check(loaded.tone >= 20 && loaded.tone <= 20000);
+    Check(loaded.speed >= 1 && 1200 / loaded.speed >= 12 && loaded.gap >= 0);
+    Check(std::int64_t { loaded.gap } * (1200 / loaded.speed) / 2 <= 12000);
 
-    const KeyerSettings changed { loaded.tone == 7 ? 8 : 7, loaded.speed, loaded.gap };
+    const KeyerSettings changed { loaded.tone == 700 ? 701 : 700, loaded.speed, loaded.gap };
     WriteKeyerSettings(profile, changed);
     Check(KeyerSettingsFrom(profile) == changed);
     Check(profile.ReadInteger("other", "Tone", 7) == elsewhere);
