@@ -2,14 +2,9 @@
 
 #include "output/ToneMixer.h"
 
-#include <SDL.h>
-#include <alsa/asoundlib.h>
 #include <chrono>
 #include <condition_variable>
-#include <cstdlib>
-#include <cstring>
 #include <mutex>
-#include <string>
 #include <thread>
 
 namespace kestrin {
@@ -18,37 +13,7 @@ namespace {
 
 using Clock = ToneMixer::Clock;
 
-// ALSA reports a machine without sound on stderr by default; failures here are silent.
-void IgnoreAlsaError(const char*, int, const char*, int, const char*, ...) { }
-
-constexpr const char* kPulseQueueVariable = "PULSE_LATENCY_MSEC";
-// SDL tells of a lost device only through its status: looked at this often while it runs.
-constexpr auto kSdlPollInterval = std::chrono::milliseconds(250);
-
-void SdlCallback(void* mixer, Uint8* stream, int bytes)
-{
-    const auto now = Clock::now();
-    static_cast<ToneMixer*>(mixer)->Render(
-        reinterpret_cast<float*>(stream), bytes / static_cast<int>(sizeof(float)), now);
-}
-
-// SDL_AUDIODRIVER names the driver the user wants; only PulseAudio's lets the stream in.
-bool PulseWanted()
-{
-    const char* driver = std::getenv("SDL_AUDIODRIVER");
-    return driver == nullptr || *driver == '\0' || std::strcmp(driver, "pulseaudio") == 0
-        || std::strcmp(driver, "pulse") == 0;
-}
-
 } // namespace
-
-// One open device with the mixer that renders into it. Callers hold it while they sound; the
-// supervisor closes it, and the last holder frees it.
-struct ToneDevice {
-    std::unique_ptr<ToneMixer> mixer;
-    std::unique_ptr<PulseStream> pulse;
-    SDL_AudioDeviceID sdl = 0;
-};
 
 struct ToneGenerator::State : std::enable_shared_from_this<State> {
     explicit State(const ToneDeviceOptions& chosen)
@@ -57,67 +22,17 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
     { }
 
     // What the supervisor does for a device while the lock is not held.
-    std::shared_ptr<ToneDevice> OpenDevice()
+    std::unique_ptr<AudioStream> OpenDevice()
     {
-        auto fresh = std::make_shared<ToneDevice>();
-        if (options.writeAhead && PulseWanted()) {
-            fresh->mixer = std::make_unique<ToneMixer>(
-                ToneMixer::Mode::WriteAhead, options.pulse.startDelayMs);
-            std::weak_ptr<State> weak = weak_from_this();
-            PulseStream::Opened opened = PulseStream::Open(*fresh->mixer, options.pulse,
-                Clock::now() + std::chrono::milliseconds(options.openTimeoutMs), closing, [weak] {
-                    if (auto self = weak.lock())
-                        self->DeviceLost();
-                });
-            if (opened.stream != nullptr) {
-                fresh->pulse = std::move(opened.stream);
-                return fresh;
-            }
-            // A server that is there but does not answer would hold SDL, which would try it
-            // too, without a bound.
-            if (opened.failure == PulseStream::Failure::NoAnswer)
-                return nullptr;
-        }
-        if (closing.load())
-            return nullptr;
-        fresh->mixer = std::make_unique<ToneMixer>(ToneMixer::Mode::OnDemand, options.startDelayMs);
-        // Only for as long as a device is open: SDL's audio keeps a thread that looks for new
-        // devices every second.
-        snd_lib_error_set_handler(&IgnoreAlsaError);
-        SDL_SetHint(SDL_HINT_NO_SIGNAL_HANDLERS, "1");
-        if (SDL_InitSubSystem(SDL_INIT_AUDIO) != 0)
-            return nullptr;
-        SDL_AudioSpec want {};
-        want.freq = kToneSampleRate;
-        want.format = AUDIO_F32SYS;
-        want.channels = 1;
-        want.samples = static_cast<Uint16>(options.bufferFrames);
-        want.callback = &SdlCallback;
-        want.userdata = fresh->mixer.get();
-        SDL_AudioSpec have {};
-        // No changes allowed: SDL converts for a device that differs, so the mixer always renders
-        // 48 kHz mono float in buffers of the size asked for.
-        fresh->sdl = SDL_OpenAudioDevice(nullptr, 0, &want, &have, 0);
-        if (fresh->sdl == 0) {
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-            return nullptr;
-        }
-        SDL_PauseAudioDevice(fresh->sdl, 0);
-        return fresh;
+        std::weak_ptr<State> weak = weak_from_this();
+        return OpenAudioStream(options,
+            Clock::now() + std::chrono::milliseconds(options.openTimeoutMs), closing, [weak] {
+                if (auto self = weak.lock())
+                    self->DeviceLost();
+            });
     }
 
-    // Releases the device's callers and stops it; the last holder frees the rest. Only on the
-    // supervisor, which alone starts and stops SDL.
-    static void CloseDevice(const std::shared_ptr<ToneDevice>& device)
-    {
-        device->mixer->Stop();
-        if (device->sdl != 0) {
-            SDL_CloseAudioDevice(device->sdl); // waits for the audio thread, which only renders
-            SDL_QuitSubSystem(SDL_INIT_AUDIO);
-        }
-    }
-
-    // From libpulse's thread, with its loop locked: only the flag and a wake-up.
+    // From the audio thread: only the flag and a wake-up.
     void DeviceLost()
     {
         {
@@ -131,11 +46,10 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
     // Closes the open device outside the lock, and tells the schedule.
     void CloseCurrent(std::unique_lock<std::mutex>& lock, Clock::time_point now)
     {
-        std::shared_ptr<ToneDevice> old = std::move(device);
+        std::unique_ptr<AudioStream> old = std::move(device);
         paused = deviceLost = false;
         schedule.Closed(now);
         lock.unlock();
-        CloseDevice(old);
         old.reset();
         lock.lock();
     }
@@ -145,9 +59,11 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
         std::unique_lock lock(mutex);
         while (!closing.load()) {
             const auto now = Clock::now();
-            if (device != nullptr && device->sdl != 0
-                && SDL_GetAudioDeviceStatus(device->sdl) == SDL_AUDIO_STOPPED)
-                schedule.Lost();
+            if (device != nullptr && device->LostPollInterval().count() > 0) {
+                device->PollLost();
+                if (device->Lost())
+                    schedule.Lost();
+            }
             // A paused stream whose server went away is closed, and the server tried again.
             if (device != nullptr && paused && deviceLost) {
                 CloseCurrent(lock, now);
@@ -159,30 +75,30 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
                 paused = false;
                 schedule.Opened();
                 lock.unlock();
-                device->pulse->Resume();
+                device->Resume();
                 lock.lock();
                 changed.notify_all();
                 continue;
             }
             if (next.action == OutputSchedule::Action::Close && device != nullptr
-                && device->pulse != nullptr && !deviceLost) {
+                && device->CanPause() && !deviceLost) {
                 paused = true;
                 schedule.Closed(now);
                 lock.unlock();
-                device->pulse->Pause();
+                device->Pause();
                 lock.lock();
                 continue;
             }
             if (next.action == OutputSchedule::Action::Open) {
                 opening = true;
                 lock.unlock();
-                std::shared_ptr<ToneDevice> opened = OpenDevice();
+                std::unique_ptr<AudioStream> opened = OpenDevice();
                 lock.lock();
                 opening = false;
                 ++attempts;
                 if (opened != nullptr && closing.load()) {
                     lock.unlock();
-                    CloseDevice(opened);
+                    opened.reset();
                     lock.lock();
                 } else if (opened != nullptr) {
                     device = std::move(opened);
@@ -198,33 +114,32 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
                 continue;
             }
             auto until = next.until;
-            if (device != nullptr && device->sdl != 0)
-                until = std::min(until.value_or(Clock::time_point::max()), now + kSdlPollInterval);
+            if (device != nullptr && device->LostPollInterval().count() > 0)
+                until = std::min(
+                    until.value_or(Clock::time_point::max()), now + device->LostPollInterval());
             if (until)
                 changed.wait_until(lock, *until);
             else
                 changed.wait(lock);
         }
-        std::shared_ptr<ToneDevice> old = std::move(device);
+        std::unique_ptr<AudioStream> old = std::move(device);
         lock.unlock();
-        if (old != nullptr)
-            CloseDevice(old);
         old.reset();
-        // SDL keeps an error text per thread that sets one; this thread ends here.
-        SDL_TLSCleanup();
         lock.lock();
         finished = true;
         changed.notify_all();
     }
 
-    // The device to sound on, waiting a little for an open in progress or about to start. Null
-    // when there is none.
-    std::shared_ptr<ToneDevice> DeviceFor(Clock::time_point callTime, int durationMs)
+    // Places the voice on the running device, waiting a little for an open in progress or about
+    // to start; returns the mixer that holds it, or null when there is none. The device is only
+    // touched with the lock held, so the supervisor alone closes it.
+    std::shared_ptr<ToneMixer> AddVoice(
+        int frequencyHz, int durationMs, Clock::time_point callTime, ToneMixer::Voice& voice)
     {
         std::unique_lock lock(mutex);
         if (!started || closing.load())
             return nullptr;
-        schedule.Want(callTime, callTime + std::chrono::milliseconds(durationMs));
+        schedule.Want(callTime, callTime + std::chrono::milliseconds(std::max(durationMs, 0)));
         if (device == nullptr || paused) {
             const bool due
                 = opening || schedule.Next(callTime, false).action == OutputSchedule::Action::Open;
@@ -236,25 +151,25 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
                 return (device != nullptr && !paused) || closing.load() || attempts != seen;
             });
         }
-        return paused ? nullptr : device;
+        if (paused || device == nullptr)
+            return nullptr;
+        voice = device->Mixer().AddAfterDelay(frequencyHz, durationMs, callTime);
+        if (voice.Empty())
+            return nullptr;
+        device->VoiceAdded();
+        return device->SharedMixer();
     }
 
     void Sound(int frequencyHz, int durationMs)
     {
         const auto callTime = Clock::now();
-        const std::shared_ptr<ToneDevice> current = DeviceFor(callTime, std::max(durationMs, 0));
-        if (current == nullptr)
+        ToneMixer::Voice voice;
+        const std::shared_ptr<ToneMixer> mixer = AddVoice(frequencyHz, durationMs, callTime, voice);
+        if (mixer == nullptr)
             return;
-        const ToneMixer::Voice voice
-            = current->mixer->AddAfterDelay(frequencyHz, durationMs, callTime);
-        if (voice.Empty())
-            return;
-        if (current->pulse != nullptr)
-            current->pulse->VoiceAdded();
         const auto toneEnd = callTime + std::chrono::milliseconds(durationMs);
         // A device that stopped calling back, or a Close, gives the tone up: return early then.
-        if (!current->mixer->WaitRendered(
-                voice, toneEnd + std::chrono::milliseconds(kStallBoundMs)))
+        if (!mixer->WaitRendered(voice, toneEnd + std::chrono::milliseconds(kStallBoundMs)))
             return;
         // Rendered is not played: the caller is held for the tone's length, like a beep.
         std::this_thread::sleep_until(toneEnd);
@@ -275,7 +190,7 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
     std::mutex mutex;
     std::condition_variable changed;
     OutputSchedule schedule;
-    std::shared_ptr<ToneDevice> device;
+    std::unique_ptr<AudioStream> device;
     bool started = false;
     bool opening = false;
     bool paused = false; // the device is a stream paused while idle
@@ -309,12 +224,9 @@ void ToneGenerator::OpenAsync()
         const auto now = Clock::now();
         m_state->schedule.Want(now, now);
     }
-    // SDL asks PulseAudio for one buffer of queue; libpulse reads this variable when the stream
-    // connects and takes it as the queue to keep. Set here, before the supervisor starts and
-    // while the caller (start-up code) runs alone, because changing the environment while other
-    // threads read it is unsafe. The user's own setting wins.
-    if (!m_state->options.writeAhead && m_state->options.serverQueueMs > 0)
-        setenv(kPulseQueueVariable, std::to_string(m_state->options.serverQueueMs).c_str(), 0);
+    // Before the supervisor starts and while the caller (start-up code) runs alone, because
+    // changing the environment while other threads read it is unsafe.
+    PrepareAudioEnvironment(m_state->options);
     try {
         m_state->supervisor = std::thread([state = m_state] { state->Supervise(); });
     } catch (const std::system_error&) {

@@ -1,23 +1,14 @@
 #include "output/ToneMixer.h"
 
+#include "output/WaitWord.h"
+
 #include <algorithm>
-#include <climits>
 #include <cmath>
-#include <ctime>
-#include <linux/futex.h>
 #include <numbers>
-#include <sys/syscall.h>
-#include <unistd.h>
 
 namespace kestrin {
 
 namespace {
-
-constexpr std::int64_t kNsPerSecond = 1'000'000'000;
-
-static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t)
-        && std::atomic<std::uint32_t>::is_always_lock_free,
-    "the render count doubles as a futex word");
 
 // The sine of a whole-hertz tone at the middle of its sample n: the phase is reduced in
 // integers, so a long tone keeps its exact pitch, and half a sample in, no sample of the edges
@@ -27,17 +18,6 @@ float Sine(int frequencyHz, std::int64_t n)
     const std::int64_t phase = (frequencyHz * (2 * n + 1)) % (2 * kToneSampleRate);
     return static_cast<float>(
         std::sin(std::numbers::pi * static_cast<double>(phase) / kToneSampleRate));
-}
-
-// Sleeps while *word still holds expected, at most for timeout; wakes early without harm.
-void FutexWait(
-    std::atomic<std::uint32_t>& word, std::uint32_t expected, std::chrono::nanoseconds timeout)
-{
-    timespec ts {};
-    ts.tv_sec = static_cast<time_t>(timeout.count() / kNsPerSecond);
-    ts.tv_nsec = static_cast<long>(timeout.count() % kNsPerSecond);
-    (void)syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAIT_PRIVATE, expected,
-        &ts, nullptr, 0); // a timeout, a signal or a changed word: all re-checked
 }
 
 } // namespace
@@ -109,7 +89,7 @@ bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
         const auto now = Clock::now();
         if (now >= deadline)
             break;
-        FutexWait(m_renderCount, seen, deadline - now);
+        WaitWord(m_renderCount, seen, deadline - now);
     }
     m_waiters.fetch_sub(1);
     if (finished)
@@ -215,8 +195,7 @@ void ToneMixer::WakeWaiters()
 {
     m_renderCount.fetch_add(1);
     if (m_waiters.load() > 0)
-        (void)syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&m_renderCount),
-            FUTEX_WAKE_PRIVATE, INT_MAX, nullptr, nullptr, 0); // nobody left to wake is fine
+        WakeWord(m_renderCount);
 }
 
 void ToneMixer::Stop()

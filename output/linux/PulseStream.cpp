@@ -1,4 +1,4 @@
-#include "output/PulseStream.h"
+#include "output/linux/PulseStream.h"
 
 #include "output/WriteAheadPlan.h"
 
@@ -34,10 +34,10 @@ std::uint32_t Bytes(int ms)
 } // namespace
 
 struct PulseStream::Impl {
-    Impl(ToneMixer& toMixer, const PulseStreamOptions& chosen, std::function<void()> whenLost)
-        : mixer(toMixer)
+    Impl(PulseStream& whole, const WriteAheadOptions& chosen)
+        : owner(whole)
+        , mixer(whole.Mixer())
         , options(chosen)
-        , onLost(std::move(whenLost))
     { }
 
     ~Impl()
@@ -160,9 +160,7 @@ struct PulseStream::Impl {
         if (!running)
             return;
         running = false;
-        mixer.Stop(); // the server went away: callers return at once, silent
-        if (onLost)
-            onLost();
+        owner.ReportLost(); // the server went away: callers return at once, silent
     }
 
     static void OnContextState(pa_context* context, void* self)
@@ -248,9 +246,9 @@ struct PulseStream::Impl {
             PA_SEEK_ABSOLUTE); // a failed write is a lost stream, which its state reports
     }
 
+    PulseStream& owner;
     ToneMixer& mixer;
-    const PulseStreamOptions options;
-    std::function<void()> onLost;
+    const WriteAheadOptions options;
     std::chrono::steady_clock::time_point deadline {};
     const std::atomic<bool>* cancel = nullptr;
     bool unanswered = false;
@@ -266,11 +264,12 @@ struct PulseStream::Impl {
     std::vector<float> buffer;
 };
 
-PulseStream::Opened PulseStream::Open(ToneMixer& mixer, const PulseStreamOptions& options,
+PulseStream::Opened PulseStream::Open(const WriteAheadOptions& options,
     std::chrono::steady_clock::time_point deadline, const std::atomic<bool>& cancel,
-    std::function<void()> onLost)
+    std::function<void()> wake)
 {
-    auto impl = std::make_unique<Impl>(mixer, options, std::move(onLost));
+    std::unique_ptr<PulseStream> stream(new PulseStream(options, std::move(wake)));
+    Impl* impl = stream->m_impl.get();
     impl->deadline = deadline;
     impl->cancel = &cancel;
     impl->loop = pa_threaded_mainloop_new();
@@ -284,14 +283,19 @@ PulseStream::Opened PulseStream::Open(ToneMixer& mixer, const PulseStreamOptions
     pa_threaded_mainloop_unlock(impl->loop);
     if (!connected)
         return { nullptr, impl->unanswered ? Failure::NoAnswer : Failure::NoServer };
-    return { std::unique_ptr<PulseStream>(new PulseStream(std::move(impl))), Failure::NoServer };
+    return { std::move(stream), Failure::NoServer };
 }
 
-PulseStream::PulseStream(std::unique_ptr<Impl> impl)
-    : m_impl(std::move(impl))
+PulseStream::PulseStream(const WriteAheadOptions& options, std::function<void()> wake)
+    : AudioStream(std::make_shared<ToneMixer>(ToneMixer::Mode::WriteAhead, options.startDelayMs),
+        std::move(wake))
+    , m_impl(std::make_unique<Impl>(*this, options))
 { }
 
-PulseStream::~PulseStream() = default;
+PulseStream::~PulseStream()
+{
+    Mixer().Stop();
+}
 
 void PulseStream::Pause()
 {
