@@ -33,9 +33,8 @@ std::unique_ptr<AudioStream> OpenAudioStream(const ToneDeviceOptions& options,
         PulseStream::Opened opened = PulseStream::Open(options.pulse, deadline, cancel, wake);
         if (opened.stream != nullptr)
             return std::move(opened.stream);
-        // A server that is there but does not answer would hold SDL, which would try it too,
-        // without a bound.
-        if (opened.failure == PulseStream::Failure::NoAnswer)
+        // Tried again on the back-off: a device may appear, or the server answer.
+        if (opened.failure == PulseStream::Failure::ServerThere)
             return nullptr;
     }
     if (cancel.load())

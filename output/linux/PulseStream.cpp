@@ -108,6 +108,7 @@ struct PulseStream::Impl {
             return false;
         if (!WaitReady(context, &pa_context_get_state, PA_CONTEXT_READY, &PA_CONTEXT_IS_GOOD))
             return false;
+        reached = true;
 
         const pa_sample_spec format { PA_SAMPLE_FLOAT32NE, kToneSampleRate, 1 };
         stream = pa_stream_new(context, "Morse", &format, nullptr);
@@ -252,6 +253,7 @@ struct PulseStream::Impl {
     std::chrono::steady_clock::time_point deadline {};
     const std::atomic<bool>* cancel = nullptr;
     bool unanswered = false;
+    bool reached = false; // the server answered
     pa_threaded_mainloop* loop = nullptr;
     pa_context* context = nullptr;
     pa_stream* stream = nullptr;
@@ -282,7 +284,8 @@ PulseStream::Opened PulseStream::Open(const WriteAheadOptions& options,
     const bool connected = impl->Connect();
     pa_threaded_mainloop_unlock(impl->loop);
     if (!connected)
-        return { nullptr, impl->unanswered ? Failure::NoAnswer : Failure::NoServer };
+        return { nullptr,
+            impl->unanswered || impl->reached ? Failure::ServerThere : Failure::NoServer };
     return { std::move(stream), Failure::NoServer };
 }
 

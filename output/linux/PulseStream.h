@@ -20,8 +20,11 @@ namespace kestrin {
 class PulseStream final : public AudioStream {
 public:
     enum class Failure {
-        NoServer, // nothing answers, or the server refused the stream: another library may try
-        NoAnswer, // a server is there but did not answer in time, or the open was cancelled
+        NoServer, // nothing answers: another library may try
+        // A server is there: it did not answer in time, the open was cancelled, or it refused
+        // the stream (it has no output device, for one). No other library may try it: SDL's
+        // PulseAudio driver would wait on it without a bound, or crash on a missing sink.
+        ServerThere,
     };
 
     struct Opened {
