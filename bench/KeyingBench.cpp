@@ -69,7 +69,7 @@ private:
 Model ModelOf(const std::string& text, const KeyerSettings& settings)
 {
     ModelWindow window(text, settings);
-    const KeyerServices services { window, window, [&window](int, int durationMs) {
+    const KeyerServices services { window, window, [&window](int, int durationMs, auto) {
                                       // The element's own wait is the next one slept.
                                       window.model.toneWait.push_back(window.model.waitsMs.size());
                                       window.model.toneStartMs.push_back(window.model.totalMs);

@@ -111,6 +111,10 @@ std::unique_ptr<AudioStream> OpenAudioStream(const ToneDeviceOptions& options,
     std::chrono::steady_clock::time_point deadline, const std::atomic<bool>& cancel,
     std::function<void()> wake);
 
+// What opens a stream: OpenAudioStream, or a test's own.
+using AudioStreamOpener = std::function<std::unique_ptr<AudioStream>(const ToneDeviceOptions&,
+    std::chrono::steady_clock::time_point, const std::atomic<bool>&, std::function<void()>)>;
+
 // Settles what the platform's audio libraries read from the environment, once, while the caller
 // runs alone (before other threads start). Defined per platform.
 void PrepareAudioEnvironment(const ToneDeviceOptions& options);

@@ -1,6 +1,7 @@
 #include "output/ToneGenerator.h"
 
 #include "output/ToneMixer.h"
+#include "output/WaitWord.h"
 
 #include <chrono>
 #include <condition_variable>
@@ -9,45 +10,37 @@
 
 namespace kestrin {
 
-namespace {
-
-using Clock = ToneMixer::Clock;
-
-} // namespace
-
 struct ToneGenerator::State : std::enable_shared_from_this<State> {
-    explicit State(const ToneDeviceOptions& chosen)
+    State(const ToneDeviceOptions& chosen, AudioStreamOpener opener)
         : options(chosen)
+        , open(opener ? std::move(opener) : AudioStreamOpener(&OpenAudioStream))
         , schedule(chosen.schedule)
     { }
 
-    // What the supervisor does for a device while the lock is not held.
+    // What the supervisor does for a device while the lock is not held. A lost stream reports
+    // itself from the audio thread, which may take no lock: through its flag and this wake-up.
     std::unique_ptr<AudioStream> OpenDevice()
     {
         std::weak_ptr<State> weak = weak_from_this();
-        return OpenAudioStream(options,
-            Clock::now() + std::chrono::milliseconds(options.openTimeoutMs), closing, [weak] {
+        return open(options, Clock::now() + std::chrono::milliseconds(options.openTimeoutMs),
+            closing, [weak] {
                 if (auto self = weak.lock())
-                    self->DeviceLost();
+                    self->Poke();
             });
     }
 
-    // From the audio thread: only the flag and a wake-up.
-    void DeviceLost()
+    // Wakes the supervisor: after a change made under the lock, or from the audio thread.
+    void Poke()
     {
-        {
-            std::lock_guard lock(mutex);
-            schedule.Lost();
-            deviceLost = true;
-        }
-        changed.notify_all();
+        events.fetch_add(1);
+        WakeWord(events);
     }
 
-    // Closes the open device outside the lock, and tells the schedule.
+    // Destroys the open device outside the lock, and tells the schedule.
     void CloseCurrent(std::unique_lock<std::mutex>& lock, Clock::time_point now)
     {
         std::unique_ptr<AudioStream> old = std::move(device);
-        paused = deviceLost = false;
+        paused = false;
         schedule.Closed(now);
         lock.unlock();
         old.reset();
@@ -57,31 +50,38 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
     void Supervise()
     {
         std::unique_lock lock(mutex);
-        while (!closing.load()) {
+        for (;;) {
+            // Read before anything is looked at: a change after this ends the wait below at once.
+            const std::uint32_t seen = events.load();
+            if (closing.load())
+                break;
             const auto now = Clock::now();
-            if (device != nullptr && device->LostPollInterval().count() > 0) {
+            const bool polled = device != nullptr && device->LostPollInterval().count() > 0;
+            if (polled)
                 device->PollLost();
-                if (device->Lost())
-                    schedule.Lost();
-            }
+            const bool lost = device != nullptr && device->Lost();
+            if (lost)
+                schedule.Lost();
             // A paused stream whose server went away is closed, and the server tried again.
-            if (device != nullptr && paused && deviceLost) {
+            if (lost && paused) {
                 CloseCurrent(lock, now);
                 continue;
             }
             const OutputSchedule::Decision next = schedule.Next(now, device != nullptr && !paused);
             if (next.action == OutputSchedule::Action::Open && device != nullptr) {
-                // Paused while idle: one message to the server.
-                paused = false;
+                // Paused while idle: one message to the server. Callers keep waiting until the
+                // stream has restarted its clock, so that none is placed by the time before.
                 schedule.Opened();
+                resuming = true;
                 lock.unlock();
                 device->Resume();
                 lock.lock();
+                paused = resuming = false;
                 changed.notify_all();
                 continue;
             }
             if (next.action == OutputSchedule::Action::Close && device != nullptr
-                && device->CanPause() && !deviceLost) {
+                && device->CanPause() && !lost) {
                 paused = true;
                 schedule.Closed(now);
                 lock.unlock();
@@ -93,17 +93,15 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
                 opening = true;
                 lock.unlock();
                 std::unique_ptr<AudioStream> opened = OpenDevice();
+                if (opened != nullptr && closing.load())
+                    opened.reset();
                 lock.lock();
                 opening = false;
                 ++attempts;
-                if (opened != nullptr && closing.load()) {
-                    lock.unlock();
-                    opened.reset();
-                    lock.lock();
-                } else if (opened != nullptr) {
+                if (opened != nullptr) {
                     device = std::move(opened);
                     schedule.Opened();
-                } else {
+                } else if (!closing.load()) {
                     schedule.OpenFailed(Clock::now());
                 }
                 changed.notify_all();
@@ -114,13 +112,15 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
                 continue;
             }
             auto until = next.until;
-            if (device != nullptr && device->LostPollInterval().count() > 0)
+            if (polled)
                 until = std::min(
                     until.value_or(Clock::time_point::max()), now + device->LostPollInterval());
-            if (until)
-                changed.wait_until(lock, *until);
-            else
-                changed.wait(lock);
+            lock.unlock();
+            // No timeout: a day, after which it only looks again.
+            WaitWord(events, seen,
+                until ? std::chrono::nanoseconds(*until - Clock::now())
+                      : std::chrono::nanoseconds(std::chrono::hours(24)));
+            lock.lock();
         }
         std::unique_ptr<AudioStream> old = std::move(device);
         lock.unlock();
@@ -130,46 +130,68 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
         changed.notify_all();
     }
 
-    // Places the voice on the running device, waiting a little for an open in progress or about
-    // to start; returns the mixer that holds it, or null when there is none. The device is only
-    // touched with the lock held, so the supervisor alone closes it.
-    std::shared_ptr<ToneMixer> AddVoice(
-        int frequencyHz, int durationMs, Clock::time_point callTime, ToneMixer::Voice& voice)
+    // The running device's mixer, waiting a little for an open in progress or about to start, or
+    // for a resume. Null when there is none.
+    std::shared_ptr<ToneMixer> RunningMixer(std::unique_lock<std::mutex>& lock,
+        Clock::time_point callTime, int durationMs, Clock::time_point giveUp)
     {
-        std::unique_lock lock(mutex);
         if (!started || closing.load())
             return nullptr;
         schedule.Want(callTime, callTime + std::chrono::milliseconds(std::max(durationMs, 0)));
         if (device == nullptr || paused) {
-            const bool due
-                = opening || schedule.Next(callTime, false).action == OutputSchedule::Action::Open;
+            const bool due = opening || resuming
+                || schedule.Next(Clock::now(), false).action == OutputSchedule::Action::Open;
             if (!due)
                 return nullptr;
-            changed.notify_all();
+            Poke();
             const int seen = attempts;
-            changed.wait_until(lock, callTime + std::chrono::milliseconds(kStallBoundMs), [&] {
+            changed.wait_until(lock, giveUp, [&] {
                 return (device != nullptr && !paused) || closing.load() || attempts != seen;
             });
         }
-        if (paused || device == nullptr)
+        if (paused || device == nullptr || closing.load())
             return nullptr;
-        voice = device->Mixer().AddAfterDelay(frequencyHz, durationMs, callTime);
-        if (voice.Empty())
-            return nullptr;
-        device->VoiceAdded();
         return device->SharedMixer();
     }
 
-    void Sound(int frequencyHz, int durationMs)
+    // Places the voice on the running device; returns the mixer that holds it, or null when there
+    // is none. The device is only touched with the lock held, so that the supervisor alone
+    // destroys it, and never while it is in use.
+    std::shared_ptr<ToneMixer> AddVoice(
+        int frequencyHz, int durationMs, Clock::time_point callTime, ToneMixer::Voice& voice)
     {
-        const auto callTime = Clock::now();
+        const auto giveUp
+            = std::max(callTime, Clock::now()) + std::chrono::milliseconds(kStallBoundMs);
+        std::unique_lock lock(mutex);
+        const std::shared_ptr<ToneMixer> mixer = RunningMixer(lock, callTime, durationMs, giveUp);
+        if (mixer == nullptr)
+            return nullptr;
+        // A stream just opened or resumed has not yet said where its sink is: the voice waits for
+        // that, outside the lock, rather than be placed off the clock that the rest keep.
+        if (!mixer->ClockKnown()) {
+            lock.unlock();
+            mixer->WaitClockKnown(giveUp);
+            lock.lock();
+            if (paused || device == nullptr || device->SharedMixer() != mixer)
+                return nullptr;
+        }
+        voice = mixer->AddAfterDelay(frequencyHz, durationMs, callTime);
+        if (voice.Empty())
+            return nullptr;
+        device->VoiceAdded();
+        return mixer;
+    }
+
+    void Sound(int frequencyHz, int durationMs, Clock::time_point callTime)
+    {
         ToneMixer::Voice voice;
         const std::shared_ptr<ToneMixer> mixer = AddVoice(frequencyHz, durationMs, callTime, voice);
         if (mixer == nullptr)
             return;
         const auto toneEnd = callTime + std::chrono::milliseconds(durationMs);
         // A device that stopped calling back, or a Close, gives the tone up: return early then.
-        if (!mixer->WaitRendered(voice, toneEnd + std::chrono::milliseconds(kStallBoundMs)))
+        if (!mixer->WaitRendered(
+                voice, std::max(toneEnd, Clock::now()) + std::chrono::milliseconds(kStallBoundMs)))
             return;
         // Rendered is not played: the caller is held for the tone's length, like a beep.
         std::this_thread::sleep_until(toneEnd);
@@ -183,18 +205,22 @@ struct ToneGenerator::State : std::enable_shared_from_this<State> {
                 return;
             schedule.SendStarts(Clock::now());
         }
-        changed.notify_all();
+        Poke();
     }
 
     const ToneDeviceOptions options;
+    const AudioStreamOpener open;
     std::mutex mutex;
+    // Callers wait on it for the supervisor, which notifies it with the lock held.
     std::condition_variable changed;
+    // The supervisor waits on it: bumped by every change that it must look at.
+    std::atomic<std::uint32_t> events { 0 };
     OutputSchedule schedule;
     std::unique_ptr<AudioStream> device;
     bool started = false;
     bool opening = false;
-    bool paused = false; // the device is a stream paused while idle
-    bool deviceLost = false;
+    bool paused = false; // the device is a stream paused while idle, or resuming
+    bool resuming = false;
     bool finished = false;
     int attempts = 0;
     std::atomic<bool> closing { false };
@@ -205,8 +231,8 @@ ToneGenerator::ToneGenerator()
     : ToneGenerator(ToneDeviceOptions {})
 { }
 
-ToneGenerator::ToneGenerator(const ToneDeviceOptions& options)
-    : m_state(std::make_shared<State>(options))
+ToneGenerator::ToneGenerator(const ToneDeviceOptions& options, AudioStreamOpener opener)
+    : m_state(std::make_shared<State>(options, std::move(opener)))
 { }
 
 ToneGenerator::~ToneGenerator()
@@ -259,11 +285,15 @@ void ToneGenerator::Close()
 {
     std::unique_lock lock(m_state->mutex);
     m_state->closing = true;
+    m_state->closing.notify_all();
     m_state->changed.notify_all();
+    m_state->Poke();
     if (!m_state->supervisor.joinable())
         return;
-    // A device stuck in its library (SDL waiting on a server that stopped answering) must not keep
-    // the program from ending: it is left to its thread, which owns what it touches.
+    // The supervisor holds no lock while it closes the device, and the audio thread takes none,
+    // so this ends as soon as the device is closed. Only a device stuck in its library (SDL
+    // waiting on a server that stopped answering) is left to its thread, which owns what it
+    // touches, so that it cannot keep the program from ending.
     const bool done = m_state->changed.wait_for(
         lock, std::chrono::milliseconds(kCloseBoundMs), [&] { return m_state->finished; });
     std::thread supervisor = std::move(m_state->supervisor);
@@ -276,13 +306,19 @@ void ToneGenerator::Close()
 
 void ToneGenerator::Sound(int frequencyHz, int durationMs)
 {
-    m_state->Sound(frequencyHz, durationMs);
+    m_state->Sound(frequencyHz, durationMs, Clock::now());
 }
 
-std::function<void(int, int)> ToneGenerator::AsToneFunction()
+void ToneGenerator::Sound(int frequencyHz, int durationMs, Clock::time_point calledAt)
 {
-    return [state = m_state](
-               int frequencyHz, int durationMs) { state->Sound(frequencyHz, durationMs); };
+    m_state->Sound(frequencyHz, durationMs, calledAt);
+}
+
+std::function<void(int, int, ToneGenerator::Clock::time_point)> ToneGenerator::AsToneFunction()
+{
+    return [state = m_state](int frequencyHz, int durationMs, Clock::time_point calledAt) {
+        state->Sound(frequencyHz, durationMs, calledAt);
+    };
 }
 
 std::function<void()> ToneGenerator::AsPrepareFunction()

@@ -22,8 +22,11 @@ public:
     // How long Close waits for the device to close; a device stuck in its library is left behind.
     static constexpr int kCloseBoundMs = 500;
 
+    using Clock = std::chrono::steady_clock;
+
     ToneGenerator();
-    explicit ToneGenerator(const ToneDeviceOptions& options);
+    // opener: how the stream is opened; OpenAudioStream when empty (tests pass their own).
+    explicit ToneGenerator(const ToneDeviceOptions& options, AudioStreamOpener opener = {});
     ~ToneGenerator();
     ToneGenerator(const ToneGenerator&) = delete;
     ToneGenerator& operator=(const ToneGenerator&) = delete;
@@ -46,14 +49,17 @@ public:
     // kCloseBoundMs. Idempotent; the destructor calls it.
     void Close();
 
-    // Sounds frequencyHz for durationMs, starting a fixed delay from now; returns once the tone
-    // has been handed to the device and not before durationMs have passed. Thread-safe. Silent
-    // for a frequency that cannot be rendered, 0 or less, or 24000 Hz and above.
+    // Sounds frequencyHz for durationMs, starting a fixed delay after calledAt (now by default)
+    // by the stream's clock, or as soon after as can still be written; returns once the tone has
+    // been handed to the device and not before durationMs after calledAt. Thread-safe. Silent for
+    // a frequency that cannot be rendered, 0 or less, or 24000 Hz and above.
     void Sound(int frequencyHz, int durationMs);
+    void Sound(int frequencyHz, int durationMs, Clock::time_point calledAt);
 
     // A function calling Sound that stays safe, and silent, after this generator is gone:
     // detached workers may still call it while the program exits.
-    std::function<void(int frequencyHz, int durationMs)> AsToneFunction();
+    std::function<void(int frequencyHz, int durationMs, Clock::time_point calledAt)>
+    AsToneFunction();
     // Likewise for Prepare.
     std::function<void()> AsPrepareFunction();
 

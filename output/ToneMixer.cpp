@@ -101,6 +101,23 @@ bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
     return Finished(voice) && !m_stopped.load();
 }
 
+bool ToneMixer::WaitClockKnown(Clock::time_point deadline)
+{
+    m_waiters.fetch_add(1);
+    for (;;) {
+        // As in WaitRendered: every request bumps the word once the clock has it.
+        const std::uint32_t seen = m_renderCount.load();
+        if (m_stopped.load() || m_clock.Known())
+            break;
+        const auto now = Clock::now();
+        if (now >= deadline)
+            break;
+        WaitWord(m_renderCount, seen, deadline - now);
+    }
+    m_waiters.fetch_sub(1);
+    return m_clock.Known() && !m_stopped.load();
+}
+
 void ToneMixer::TakeQueued(std::int64_t notBefore)
 {
     if (m_stopped.load()) {
@@ -170,6 +187,7 @@ void ToneMixer::Commit(std::int64_t taken, std::int64_t guard, Clock::time_point
     m_firstChangeable.store(firstChangeable);
     // Nothing before this is rendered again, so voices that end there are done with.
     FreeEndedBy(firstChangeable);
+    WakeWaiters();
 }
 
 void ToneMixer::RenderAhead(float* out, int frames, std::int64_t from)

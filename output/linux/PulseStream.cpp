@@ -237,14 +237,18 @@ struct PulseStream::Impl {
         const WriteAheadPlan::Range range = plan->Rewrite(*added, mixer.FirstChangeable());
         if (range.Empty())
             return; // Refill renders it when its turn comes
-        const auto count = static_cast<std::size_t>(range.count);
-        // Only if the server ever held more than it was asked to: a voice must not lose its head.
-        if (count > buffer.size())
-            buffer.resize(count);
-        mixer.RenderAhead(buffer.data(), static_cast<int>(count), range.from);
-        (void)pa_stream_write(stream, buffer.data(), count * kFrameBytes, nullptr,
-            range.from * static_cast<std::int64_t>(kFrameBytes),
-            PA_SEEK_ABSOLUTE); // a failed write is a lost stream, which its state reports
+        // In pieces of the buffer, sized when the stream connected: this thread allocates nothing.
+        for (std::int64_t done = 0; done < range.count;) {
+            const std::int64_t count
+                = std::min(range.count - done, static_cast<std::int64_t>(buffer.size()));
+            mixer.RenderAhead(buffer.data(), static_cast<int>(count), range.from + done);
+            if (pa_stream_write(stream, buffer.data(),
+                    static_cast<std::size_t>(count) * kFrameBytes, nullptr,
+                    (range.from + done) * static_cast<std::int64_t>(kFrameBytes), PA_SEEK_ABSOLUTE)
+                < 0)
+                return; // a lost stream, which its state reports
+            done += count;
+        }
     }
 
     PulseStream& owner;
