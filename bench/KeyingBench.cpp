@@ -217,7 +217,11 @@ int main(int argc, char** argv)
         text.size(), settings.speed, settings.gap, model.toneMs.size(), model.waitsMs.size(),
         tones.size(), waits.size());
     if (!at || tones.size() != model.toneMs.size()) {
+        // More tones than keyed: a hole split one.
         std::printf("the send was not found whole in the trace or the recording\n");
+        std::printf("summary: holes %zu\n",
+            tones.size() > model.toneMs.size() ? tones.size() - model.toneMs.size() : 0);
+        Run("rm -rf " + dir);
         return 1;
     }
 
@@ -280,6 +284,18 @@ int main(int argc, char** argv)
         *std::max_element(lampToSound.begin(), lampToSound.end())
             - *std::min_element(lampToSound.begin(), lampToSound.end()),
         Percentile(lampToSound, 0.95) - Percentile(lampToSound, 0.05));
+    const double median = Percentile(gapError, 0.5);
+    const double spread = *std::max_element(lampToSound.begin(), lampToSound.end())
+        - *std::min_element(lampToSound.begin(), lampToSound.end());
+    std::printf("%-34s %.3f ms (median %.3f ms)\n", "first gap error - median",
+        gapError.empty() ? 0.0 : gapError.front() - median, median);
+    // One line per send, for the script's table.
+    std::printf("summary: holes 0 gap-median %.3f gap-p95 %.3f gap-max %.3f first-minus-median "
+                "%.3f lamp-sound-median %.3f lamp-sound-spread %.3f\n",
+        median, Percentile(gapError, 0.95),
+        *std::max_element(gapError.begin(), gapError.end(),
+            [](double a, double b) { return std::abs(a) < std::abs(b); }),
+        gapError.front() - median, Percentile(lampToSound, 0.5), spread);
     Run("rm -rf " + dir);
     return 0;
 }
