@@ -219,6 +219,14 @@ int main(int argc, char** argv)
     if (!at || tones.size() != model.toneMs.size()) {
         // More tones than keyed: a hole split one.
         std::printf("the send was not found whole in the trace or the recording\n");
+        // What the window thread asked for, to see where the trace parts from the model.
+        std::printf("traced waits (ms asked):");
+        for (std::size_t i = 0; i < waits.size() && i < 16; ++i)
+            std::printf(" %.3f", double(waits[i].askedNs) / 1e6);
+        std::printf("\nmodel waits (ms):");
+        for (std::size_t i = 0; i < model.waitsMs.size() && i < 16; ++i)
+            std::printf(" %d", model.waitsMs[i]);
+        std::printf("\n");
         std::printf("summary: holes %zu\n",
             tones.size() > model.toneMs.size() ? tones.size() - model.toneMs.size() : 0);
         Run("rm -rf " + dir);
