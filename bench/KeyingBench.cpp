@@ -288,6 +288,10 @@ int main(int argc, char** argv)
     std::printf("%-34s %.1f ms over %.1f s (heard %.1f ms, model %lld ms)\n",
         "drift, first to last tone", heardSpan - modelSpan, modelSpan / 1000.0, heardSpan,
         static_cast<long long>(modelSpan));
+    std::printf("lamp lit -> sound, tone by tone (ms):");
+    for (const double ms : lampToSound)
+        std::printf(" %.2f", ms);
+    std::printf("\n");
     std::printf("%-34s %.3f ms (p95 - p5 %.3f ms)\n", "lamp lit -> sound spread",
         *std::max_element(lampToSound.begin(), lampToSound.end())
             - *std::min_element(lampToSound.begin(), lampToSound.end()),
