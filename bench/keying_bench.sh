@@ -92,5 +92,6 @@ for i in $(seq "$runs"); do
         Send "run $i, PARIS PARIS at 40" --text "PARIS PARIS" --speed 40
     fi
 done
+echo "load at the end: $(cut -d' ' -f1-3 /proc/loadavg)"
 echo "== per send ($condition)"
 sort -s -k1,1 "$summary"
