@@ -69,7 +69,7 @@ private:
 Model ModelOf(const std::string& text, const KeyerSettings& settings)
 {
     ModelWindow window(text, settings);
-    const KeyerServices services { window, window, [&window](int, int durationMs) {
+    const KeyerServices services { window, window, [&window](int, int durationMs, auto) {
                                       // The element's own wait is the next one slept.
                                       window.model.toneWait.push_back(window.model.waitsMs.size());
                                       window.model.toneStartMs.push_back(window.model.totalMs);
@@ -207,6 +207,10 @@ int main(int argc, char** argv)
     for (int i = 0; i < 100 && Run("kill -0 " + pid + " 2>/dev/null && echo up") == "up"; ++i)
         std::this_thread::sleep_for(std::chrono::milliseconds(100));
     recorder.Stop();
+    // The null sink runs on the monotonic clock; a fit over these few seconds would tilt lamp to
+    // sound by its error (up to 0.5 ms a second was seen).
+    const double fittedPpm = recorder.RatePpm();
+    recorder.UseNominalRate();
 
     const auto waits = ReadTrace(trace);
     const auto at = FindSend(waits, model);
@@ -217,7 +221,19 @@ int main(int argc, char** argv)
         text.size(), settings.speed, settings.gap, model.toneMs.size(), model.waitsMs.size(),
         tones.size(), waits.size());
     if (!at || tones.size() != model.toneMs.size()) {
+        // More tones than keyed: a hole split one.
         std::printf("the send was not found whole in the trace or the recording\n");
+        // What the window thread asked for, to see where the trace parts from the model.
+        std::printf("traced waits (ms asked):");
+        for (std::size_t i = 0; i < waits.size() && i < 16; ++i)
+            std::printf(" %.3f", double(waits[i].askedNs) / 1e6);
+        std::printf("\nmodel waits (ms):");
+        for (std::size_t i = 0; i < model.waitsMs.size() && i < 16; ++i)
+            std::printf(" %d", model.waitsMs[i]);
+        std::printf("\n");
+        std::printf("summary: holes %zu\n",
+            tones.size() > model.toneMs.size() ? tones.size() - model.toneMs.size() : 0);
+        Run("rm -rf " + dir);
         return 1;
     }
 
@@ -271,15 +287,42 @@ int main(int argc, char** argv)
     PrintFigures("wait overshoot", overshoot, "ms");
     PrintFigures("gap error (heard - model)", gapError, "ms");
     PrintFigures("  of it on the window thread", threadError, "ms");
+    // The rest: how far the sound strayed from the lamps' spacing.
+    std::vector<double> audioError;
+    for (std::size_t i = 0; i < gapError.size(); ++i)
+        audioError.push_back(gapError[i] - threadError[i]);
+    PrintFigures("  of it on the audio side", audioError, "ms");
     PrintFigures("tone length error", lengthError, "ms");
     PrintFigures("lamp lit -> sound", lampToSound, "ms");
     std::printf("%-34s %.1f ms over %.1f s (heard %.1f ms, model %lld ms)\n",
         "drift, first to last tone", heardSpan - modelSpan, modelSpan / 1000.0, heardSpan,
         static_cast<long long>(modelSpan));
+    std::printf(
+        "%-34s %.0f ppm (not used: mapped at 48 kHz)\n", "recording's fitted rate", fittedPpm);
+    std::printf("lamp lit -> sound, tone by tone (ms):");
+    for (const double ms : lampToSound)
+        std::printf(" %.2f", ms);
+    std::printf("\n");
     std::printf("%-34s %.3f ms (p95 - p5 %.3f ms)\n", "lamp lit -> sound spread",
         *std::max_element(lampToSound.begin(), lampToSound.end())
             - *std::min_element(lampToSound.begin(), lampToSound.end()),
         Percentile(lampToSound, 0.95) - Percentile(lampToSound, 0.05));
+    const double median = Percentile(gapError, 0.5);
+    const double spread = *std::max_element(lampToSound.begin(), lampToSound.end())
+        - *std::min_element(lampToSound.begin(), lampToSound.end());
+    std::printf("%-34s %.3f ms (median %.3f ms)\n", "first gap error - median",
+        gapError.empty() ? 0.0 : gapError.front() - median, median);
+    // One line per send, for the script's table.
+    const auto largest = [](const std::vector<double>& v) {
+        return *std::max_element(
+            v.begin(), v.end(), [](double a, double b) { return std::abs(a) < std::abs(b); });
+    };
+    std::printf("summary: holes 0 gap-median %.3f gap-p95 %.3f gap-max %.3f first-minus-median "
+                "%.3f (window thread %.3f) audio-p95 %.3f audio-max %.3f lamp-sound-median %.3f "
+                "lamp-sound-spread %.3f\n",
+        median, Percentile(gapError, 0.95), largest(gapError), gapError.front() - median,
+        threadError.front() - Percentile(threadError, 0.5), Percentile(audioError, 0.95),
+        largest(audioError), Percentile(lampToSound, 0.5), spread);
     Run("rm -rf " + dir);
     return 0;
 }

@@ -111,6 +111,19 @@ public:
     // blocks, the sink renders far ahead and its monitor delivers early.
     void ResetClock() { m_resetClock = true; }
 
+    // Maps the recording at the nominal rate instead, keeping the earliest read for the offset: a
+    // short recording fits its rate from only a few seconds of reads, each some ms late, which
+    // tilts every time taken from it by a few hundred ppm.
+    void UseNominalRate()
+    {
+        m_nsPerSample = 1e9 / kRecordRate;
+        if (m_reads.empty())
+            return;
+        m_originNs = m_reads.front().second - m_nsPerSample * m_reads.front().first;
+        for (const auto& [x, y] : m_reads)
+            m_originNs = std::min(m_originNs, y - m_nsPerSample * x);
+    }
+
     // How far the sink's clock runs off the monotonic clock, once stopped.
     double RatePpm() const { return (m_nsPerSample * kRecordRate / 1e9 - 1.0) * 1e6; }
 

@@ -6,10 +6,11 @@
 
 namespace kestrin {
 
-void ToneWorker(const ToneFunction& tone, int frequencyHz, int durationMs)
+void ToneWorker(const ToneFunction& tone, int frequencyHz, int durationMs,
+    std::chrono::steady_clock::time_point calledAt)
 {
     if (tone)
-        tone(frequencyHz, durationMs);
+        tone(frequencyHz, durationMs, calledAt);
 }
 
 void KeyElement(KeyerWindow& window, const KeyerServices& services, int durationMs)
@@ -30,9 +31,11 @@ void KeyElement(KeyerWindow& window, const KeyerServices& services, int duration
     if (surface)
         surface->Ellipse(kLampDisc);
     window.MarkForRepaint();
-    // The worker gets copies only: a later change of tone must not reach a sounding element.
-    (void)services.workers.Start([tone = services.tone, frequencyHz, durationMs] {
-        ToneWorker(tone, frequencyHz, durationMs);
+    // The worker gets copies only: a later change of tone must not reach a sounding element. It
+    // may wake late on a busy machine; the time taken here still places its tone.
+    const auto calledAt = services.sleeper.Now();
+    (void)services.workers.Start([tone = services.tone, frequencyHz, durationMs, calledAt] {
+        ToneWorker(tone, frequencyHz, durationMs, calledAt);
     }); // a worker that cannot start leaves this element silent; lamp and timing go on
     services.sleeper.Sleep(durationMs);
     fill();

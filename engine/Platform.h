@@ -15,6 +15,8 @@ public:
     // waits exact.
     virtual void SendStarts() { }
     virtual void SendEnds() { }
+    // The time on the clock that Sleep keeps.
+    virtual std::chrono::steady_clock::time_point Now() { return std::chrono::steady_clock::now(); }
 };
 
 // Starts a detached worker running job. Returns false when no worker could be started; the caller
@@ -25,8 +27,11 @@ public:
     [[nodiscard]] virtual bool Start(std::function<void()> job) = 0;
 };
 
-// Sounds frequencyHz for durationMs, blocking its caller for that long; fails silently.
-using ToneFunction = std::function<void(int frequencyHz, int durationMs)>;
+// Sounds frequencyHz for durationMs as called at calledAt (its element's lamp lit then), blocking
+// its caller until durationMs after that; fails silently. A caller that runs late still has its
+// tone placed by calledAt, as far as the output can still place it.
+using ToneFunction = std::function<void(
+    int frequencyHz, int durationMs, std::chrono::steady_clock::time_point calledAt)>;
 
 // What keying needs of the machine besides the window.
 struct KeyerServices {

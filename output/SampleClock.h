@@ -34,6 +34,9 @@ public:
     // next request starts the clock afresh.
     void Restart();
 
+    // Whether a request has come since the start or the last Restart.
+    bool Known() const { return m_known.load(std::memory_order_acquire); }
+
     // The sample due at t by the requests so far; none before the first.
     std::optional<std::int64_t> SampleAt(Clock::time_point t) const;
 

@@ -1,17 +1,14 @@
 #include "output/ToneMixer.h"
 
-#include "output/WordWait.h"
+#include "output/WaitWord.h"
 
 #include <algorithm>
-#include <climits>
 #include <cmath>
 #include <numbers>
 
 namespace kestrin {
 
 namespace {
-
-constexpr std::int64_t kNsPerSecond = 1'000'000'000;
 
 // The sine of a whole-hertz tone at the middle of its sample n: the phase is reduced in
 // integers, so a long tone keeps its exact pitch, and half a sample in, no sample of the edges
@@ -92,7 +89,7 @@ bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
         const auto now = Clock::now();
         if (now >= deadline)
             break;
-        WaitOnWord(m_renderCount, seen, deadline - now);
+        WaitWord(m_renderCount, seen, deadline - now);
     }
     m_waiters.fetch_sub(1);
     if (finished)
@@ -102,6 +99,23 @@ bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
     if (m_voices.Withdraw(voice))
         return false;
     return Finished(voice) && !m_stopped.load();
+}
+
+bool ToneMixer::WaitClockKnown(Clock::time_point deadline)
+{
+    m_waiters.fetch_add(1);
+    for (;;) {
+        // As in WaitRendered: every request bumps the word once the clock has it.
+        const std::uint32_t seen = m_renderCount.load();
+        if (m_stopped.load() || m_clock.Known())
+            break;
+        const auto now = Clock::now();
+        if (now >= deadline)
+            break;
+        WaitWord(m_renderCount, seen, deadline - now);
+    }
+    m_waiters.fetch_sub(1);
+    return m_clock.Known() && !m_stopped.load();
 }
 
 void ToneMixer::TakeQueued(std::int64_t notBefore)
@@ -173,6 +187,7 @@ void ToneMixer::Commit(std::int64_t taken, std::int64_t guard, Clock::time_point
     m_firstChangeable.store(firstChangeable);
     // Nothing before this is rendered again, so voices that end there are done with.
     FreeEndedBy(firstChangeable);
+    WakeWaiters();
 }
 
 void ToneMixer::RenderAhead(float* out, int frames, std::int64_t from)
@@ -198,7 +213,7 @@ void ToneMixer::WakeWaiters()
 {
     m_renderCount.fetch_add(1);
     if (m_waiters.load() > 0)
-        WakeAllOnWord(m_renderCount);
+        WakeWord(m_renderCount);
 }
 
 void ToneMixer::Stop()

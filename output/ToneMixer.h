@@ -53,6 +53,12 @@ public:
     // seen a request, at the first changeable sample.
     Voice AddAfterDelay(int frequencyHz, int durationMs, Clock::time_point callTime);
 
+    // Whether the sample clock has seen a request since the stream started or resumed; until it
+    // has, AddAfterDelay cannot place a voice by its call. WaitClockKnown blocks until it has
+    // (true), or until deadline or Stop (false).
+    bool ClockKnown() const { return m_clock.Known(); }
+    bool WaitClockKnown(Clock::time_point deadline);
+
     // Blocks until all of the voice is in the device's hands (true), or until deadline or Stop
     // (false). A voice given up on before any of it was rendered is withdrawn: it never sounds
     // late.
@@ -84,8 +90,9 @@ public:
     // Releases every waiter and makes further voices silent.
     void Stop();
 
-    // Slots of the voice table in use: for tests.
+    // Slots of the voice table in use, and callers waiting: for tests.
     int VoicesInUse() const { return m_voices.InUse(); }
+    int Waiting() const { return m_waiters.load(); }
 
     // Gain of a voice n samples into its length samples, in [0, 1].
     static float Envelope(std::int64_t n, std::int64_t length);

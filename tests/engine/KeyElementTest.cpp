@@ -46,7 +46,8 @@ TEST(KeyElement, DrawsWithTheWindowsLampOffColour)
     EXPECT_EQ(rig.window.lamp, Lamp::Unpainted);
 }
 
-TEST(KeyElement, WorkerGetsCopiesAndIsNeverWaitedFor)
+// The worker runs only after the element is over, as one that wakes late on a busy machine.
+TEST(KeyElement, WorkerGetsCopiesIsNeverWaitedForAndIsPlacedByTheLampsTime)
 {
     Rig rig;
     rig.starter.runAtOnce = false;
@@ -57,11 +58,10 @@ TEST(KeyElement, WorkerGetsCopiesAndIsNeverWaitedFor)
     EXPECT_TRUE(rig.tones.empty());
     rig.window.settings.tone = 440;
     rig.window.settings.speed = 5;
+    rig.clock.Sleep(7);
     ASSERT_EQ(rig.starter.held.size(), 1u);
     rig.starter.held.front()();
-    ASSERT_EQ(rig.tones.size(), 1u);
-    EXPECT_EQ(rig.tones[0].frequencyHz, 800);
-    EXPECT_EQ(rig.tones[0].durationMs, 60);
+    EXPECT_EQ(rig.tones, (std::vector<ToneCall> { { 30, 800, 60 } }));
 }
 
 TEST(KeyElement, KeysOnWhenNoWorkerOrNoSurfaceCanBeHad)
@@ -110,7 +110,7 @@ TEST(ToneWorkerThreads, ElementsFinishWhileTheirWorkersStillSound)
 
     Rig rig;
     ThreadStarter threads;
-    const ToneFunction blockingTone = [state](int f, int d) {
+    const ToneFunction blockingTone = [state](int f, int d, auto) {
         std::unique_lock lock(state->mutex);
         state->cv.wait(lock, [&] { return state->release; });
         state->sounded.emplace_back(f, d);

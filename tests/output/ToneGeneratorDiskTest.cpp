@@ -157,14 +157,15 @@ TEST_F(ToneGeneratorDisk, ClosingWhileAToneSoundsReleasesItsWorker)
         std::promise<void> calling;
         worker = std::thread([tone, &calling] {
             calling.set_value();
-            tone(800, 10'000);
+            tone(800, 10'000, std::chrono::steady_clock::now());
         });
         calling.get_future().wait();
         // Long enough for the worker's voice to be placed and begun.
         generator.Sound(1000, 30);
     }
     worker.join();
-    tone(800, 10'000); // after the generator is gone: silent, at once
+    tone(800, 10'000,
+        std::chrono::steady_clock::now()); // after the generator is gone: silent, at once
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(5));
 }
 

@@ -24,7 +24,7 @@ TEST_P(ToneGeneratorNoDevice, CallsReturnAtOnceAndNothingIsPrinted)
         setenv("SDL_AUDIODRIVER", GetParam().c_str(), 1);
 
     testing::internal::CaptureStderr();
-    std::function<void(int, int)> tone;
+    std::function<void(int, int, Clock::time_point)> tone;
     bool opened = false;
     Clock::duration silentCalls {};
     {
@@ -41,12 +41,12 @@ TEST_P(ToneGeneratorNoDevice, CallsReturnAtOnceAndNothingIsPrinted)
         if (!opened) {
             start = Clock::now();
             generator.Sound(800, 1000);
-            tone(800, 1000);
+            tone(800, 1000, Clock::now());
             silentCalls += Clock::now() - start;
         }
     }
     const auto start = Clock::now();
-    tone(800, 1000);
+    tone(800, 1000, Clock::now());
     silentCalls += Clock::now() - start;
     EXPECT_EQ(testing::internal::GetCapturedStderr(), "");
     // A real device on a developer's machine may open: then only the rest holds.

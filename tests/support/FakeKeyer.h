@@ -6,6 +6,7 @@
 #include "engine/KeyerWindow.h"
 #include "engine/Platform.h"
 
+#include <chrono>
 #include <functional>
 #include <string>
 #include <vector>
@@ -114,6 +115,12 @@ public:
         m_window.log.push_back("wait " + std::to_string(ms) + " " + Name(m_window.lamp));
         nowMs += ms;
     }
+    // Milliseconds from the clock's epoch.
+    std::chrono::steady_clock::time_point Now() override { return At(nowMs); }
+    static std::chrono::steady_clock::time_point At(int ms)
+    {
+        return std::chrono::steady_clock::time_point {} + std::chrono::milliseconds(ms);
+    }
 
 private:
     FakeWindow& m_window;
@@ -146,11 +153,16 @@ struct Rig {
     VirtualClock clock { window };
     FakeStarter starter;
     std::vector<ToneCall> tones;
-    KeyerServices services { clock, starter, [this](int f, int d) {
-                                tones.push_back({ clock.nowMs, f, d });
-                                window.log.push_back(
-                                    "tone " + std::to_string(f) + "x" + std::to_string(d));
-                            } };
+    // A tone is noted at its call time, which the element took from the clock.
+    KeyerServices services { clock, starter,
+        [this](int f, int d, std::chrono::steady_clock::time_point calledAt) {
+            tones.push_back(
+                { static_cast<int>(std::chrono::duration_cast<std::chrono::milliseconds>(
+                      calledAt.time_since_epoch())
+                                       .count()),
+                    f, d });
+            window.log.push_back("tone " + std::to_string(f) + "x" + std::to_string(d));
+        } };
 };
 
 } // namespace kestrin::test

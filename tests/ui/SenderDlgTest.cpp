@@ -68,7 +68,7 @@ struct Rig {
     }
     KeyerServices Services()
     {
-        return { clock, starter, [this](int f, int d) { tones.emplace_back(f, d); } };
+        return { clock, starter, [this](int f, int d, auto) { tones.emplace_back(f, d); } };
     }
     std::filesystem::path SettingsFile() const
     {

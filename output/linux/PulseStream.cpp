@@ -1,4 +1,4 @@
-#include "output/PulseStream.h"
+#include "output/linux/PulseStream.h"
 
 #include "output/WriteAheadPlan.h"
 
@@ -34,10 +34,10 @@ std::uint32_t Bytes(int ms)
 } // namespace
 
 struct PulseStream::Impl {
-    Impl(ToneMixer& toMixer, const PulseStreamOptions& chosen, std::function<void()> whenLost)
-        : mixer(toMixer)
+    Impl(PulseStream& whole, const WriteAheadOptions& chosen)
+        : owner(whole)
+        , mixer(whole.Mixer())
         , options(chosen)
-        , onLost(std::move(whenLost))
     { }
 
     ~Impl()
@@ -108,6 +108,7 @@ struct PulseStream::Impl {
             return false;
         if (!WaitReady(context, &pa_context_get_state, PA_CONTEXT_READY, &PA_CONTEXT_IS_GOOD))
             return false;
+        reached = true;
 
         const pa_sample_spec format { PA_SAMPLE_FLOAT32NE, kToneSampleRate, 1 };
         stream = pa_stream_new(context, "Morse", &format, nullptr);
@@ -160,9 +161,7 @@ struct PulseStream::Impl {
         if (!running)
             return;
         running = false;
-        mixer.Stop(); // the server went away: callers return at once, silent
-        if (onLost)
-            onLost();
+        owner.ReportLost(); // the server went away: callers return at once, silent
     }
 
     static void OnContextState(pa_context* context, void* self)
@@ -238,22 +237,27 @@ struct PulseStream::Impl {
         const WriteAheadPlan::Range range = plan->Rewrite(*added, mixer.FirstChangeable());
         if (range.Empty())
             return; // Refill renders it when its turn comes
-        const auto count = static_cast<std::size_t>(range.count);
-        // Only if the server ever held more than it was asked to: a voice must not lose its head.
-        if (count > buffer.size())
-            buffer.resize(count);
-        mixer.RenderAhead(buffer.data(), static_cast<int>(count), range.from);
-        (void)pa_stream_write(stream, buffer.data(), count * kFrameBytes, nullptr,
-            range.from * static_cast<std::int64_t>(kFrameBytes),
-            PA_SEEK_ABSOLUTE); // a failed write is a lost stream, which its state reports
+        // In pieces of the buffer, sized when the stream connected: this thread allocates nothing.
+        for (std::int64_t done = 0; done < range.count;) {
+            const std::int64_t count
+                = std::min(range.count - done, static_cast<std::int64_t>(buffer.size()));
+            mixer.RenderAhead(buffer.data(), static_cast<int>(count), range.from + done);
+            if (pa_stream_write(stream, buffer.data(),
+                    static_cast<std::size_t>(count) * kFrameBytes, nullptr,
+                    (range.from + done) * static_cast<std::int64_t>(kFrameBytes), PA_SEEK_ABSOLUTE)
+                < 0)
+                return; // a lost stream, which its state reports
+            done += count;
+        }
     }
 
+    PulseStream& owner;
     ToneMixer& mixer;
-    const PulseStreamOptions options;
-    std::function<void()> onLost;
+    const WriteAheadOptions options;
     std::chrono::steady_clock::time_point deadline {};
     const std::atomic<bool>* cancel = nullptr;
     bool unanswered = false;
+    bool reached = false; // the server answered
     pa_threaded_mainloop* loop = nullptr;
     pa_context* context = nullptr;
     pa_stream* stream = nullptr;
@@ -266,11 +270,12 @@ struct PulseStream::Impl {
     std::vector<float> buffer;
 };
 
-PulseStream::Opened PulseStream::Open(ToneMixer& mixer, const PulseStreamOptions& options,
+PulseStream::Opened PulseStream::Open(const WriteAheadOptions& options,
     std::chrono::steady_clock::time_point deadline, const std::atomic<bool>& cancel,
-    std::function<void()> onLost)
+    std::function<void()> wake)
 {
-    auto impl = std::make_unique<Impl>(mixer, options, std::move(onLost));
+    std::unique_ptr<PulseStream> stream(new PulseStream(options, std::move(wake)));
+    Impl* impl = stream->m_impl.get();
     impl->deadline = deadline;
     impl->cancel = &cancel;
     impl->loop = pa_threaded_mainloop_new();
@@ -283,15 +288,21 @@ PulseStream::Opened PulseStream::Open(ToneMixer& mixer, const PulseStreamOptions
     const bool connected = impl->Connect();
     pa_threaded_mainloop_unlock(impl->loop);
     if (!connected)
-        return { nullptr, impl->unanswered ? Failure::NoAnswer : Failure::NoServer };
-    return { std::unique_ptr<PulseStream>(new PulseStream(std::move(impl))), Failure::NoServer };
+        return { nullptr,
+            impl->unanswered || impl->reached ? Failure::ServerThere : Failure::NoServer };
+    return { std::move(stream), Failure::NoServer };
 }
 
-PulseStream::PulseStream(std::unique_ptr<Impl> impl)
-    : m_impl(std::move(impl))
+PulseStream::PulseStream(const WriteAheadOptions& options, std::function<void()> wake)
+    : AudioStream(std::make_shared<ToneMixer>(ToneMixer::Mode::WriteAhead, options.startDelayMs),
+        std::move(wake))
+    , m_impl(std::make_unique<Impl>(*this, options))
 { }
 
-PulseStream::~PulseStream() = default;
+PulseStream::~PulseStream()
+{
+    Mixer().Stop();
+}
 
 void PulseStream::Pause()
 {

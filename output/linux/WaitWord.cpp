@@ -1,4 +1,4 @@
-#include "output/WordWait.h"
+#include "output/WaitWord.h"
 
 #include <climits>
 #include <ctime>
@@ -8,22 +8,29 @@
 
 namespace kestrin {
 
+namespace {
+
+constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+
 static_assert(sizeof(std::atomic<std::uint32_t>) == sizeof(std::uint32_t)
         && std::atomic<std::uint32_t>::is_always_lock_free,
-    "the word doubles as a futex word");
+    "a word waited on is a futex");
 
-void WaitOnWord(
+} // namespace
+
+void WaitWord(
     std::atomic<std::uint32_t>& word, std::uint32_t expected, std::chrono::nanoseconds timeout)
 {
-    constexpr std::int64_t kNsPerSecond = 1'000'000'000;
+    if (timeout.count() <= 0)
+        return;
     timespec ts {};
     ts.tv_sec = static_cast<time_t>(timeout.count() / kNsPerSecond);
     ts.tv_nsec = static_cast<long>(timeout.count() % kNsPerSecond);
     (void)syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAIT_PRIVATE, expected,
-        &ts, nullptr, 0); // a timeout, a signal or a changed word: all re-checked
+        &ts, nullptr, 0); // a timeout, a signal or a changed word: all re-checked by the caller
 }
 
-void WakeAllOnWord(std::atomic<std::uint32_t>& word)
+void WakeWord(std::atomic<std::uint32_t>& word)
 {
     (void)syscall(SYS_futex, reinterpret_cast<std::uint32_t*>(&word), FUTEX_WAKE_PRIVATE, INT_MAX,
         nullptr, nullptr, 0); // nobody left to wake is fine
