@@ -1,12 +1,13 @@
 #!/usr/bin/env bash
 # Builds Kestrin and runs every test: all of them in the dev build, all but most end-to-end ones
-# in the asan build, the threaded ones under ThreadSanitizer. The end-to-end tests start their own
-# X server and sound server.
+# in the asan build, the threaded ones under ThreadSanitizer, and the Windows build's under Wine.
+# The end-to-end tests start their own X server and sound server, the Windows ones their own Wine
+# prefix.
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
 
-for preset in dev asan tsan; do
+for preset in dev asan tsan windows; do
     echo "== $preset"
     cmake --preset "$preset" >/dev/null
     cmake --build --preset "$preset"
