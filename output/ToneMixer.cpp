@@ -74,17 +74,15 @@ bool ToneMixer::Finished(const Voice& voice) const
         && m_renderedTo.load(std::memory_order_acquire) >= voice.end;
 }
 
-bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
+bool ToneMixer::WaitForRendering(const std::function<bool()>& done, Clock::time_point deadline)
 {
-    if (voice.Empty())
-        return true;
-    bool finished = false;
+    bool held = false;
     m_waiters.fetch_add(1);
     for (;;) {
         // Read before the check: a rendering finished after it changes the word and so ends the
         // sleep at once.
         const std::uint32_t seen = m_renderCount.load();
-        if (m_stopped.load() || (finished = Finished(voice)))
+        if (m_stopped.load() || (held = done()))
             break;
         const auto now = Clock::now();
         if (now >= deadline)
@@ -92,7 +90,14 @@ bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
         WaitWord(m_renderCount, seen, deadline - now);
     }
     m_waiters.fetch_sub(1);
-    if (finished)
+    return held;
+}
+
+bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
+{
+    if (voice.Empty())
+        return true;
+    if (WaitForRendering([&] { return Finished(voice); }, deadline))
         return true;
     // Given up on: a voice not begun is dropped so that a device that comes back later does not
     // sound it late; one already sounding plays out rather than stop with a click.
@@ -103,19 +108,8 @@ bool ToneMixer::WaitRendered(const Voice& voice, Clock::time_point deadline)
 
 bool ToneMixer::WaitClockKnown(Clock::time_point deadline)
 {
-    m_waiters.fetch_add(1);
-    for (;;) {
-        // As in WaitRendered: every request bumps the word once the clock has it.
-        const std::uint32_t seen = m_renderCount.load();
-        if (m_stopped.load() || m_clock.Known())
-            break;
-        const auto now = Clock::now();
-        if (now >= deadline)
-            break;
-        WaitWord(m_renderCount, seen, deadline - now);
-    }
-    m_waiters.fetch_sub(1);
-    return m_clock.Known() && !m_stopped.load();
+    // Every request bumps the render count once the clock has it.
+    return WaitForRendering([&] { return m_clock.Known(); }, deadline);
 }
 
 void ToneMixer::TakeQueued(std::int64_t notBefore)

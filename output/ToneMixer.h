@@ -8,6 +8,7 @@
 #include <chrono>
 #include <climits>
 #include <cstdint>
+#include <functional>
 #include <optional>
 
 namespace kestrin {
@@ -99,6 +100,9 @@ public:
 
 private:
     bool Finished(const Voice& voice) const;
+    // Sleeps until done() holds (true), the mixer stops or the deadline passes (false); done() is
+    // checked again after each rendering.
+    bool WaitForRendering(const std::function<bool()>& done, Clock::time_point deadline);
     void TakeQueued(std::int64_t notBefore);
     void Mix(float* out, int frames, std::int64_t from) const;
     void FreeEndedBy(std::int64_t sample);
