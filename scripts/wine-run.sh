@@ -5,7 +5,7 @@
 # it ends by itself a minute after the last program, or at once with `wineserver -k`. The
 # program's exit status is this script's.
 set -euo pipefail
-prefix=$1
+prefix=$(realpath -m "$1")
 shift
 
 export WINEPREFIX=$prefix
