@@ -203,6 +203,10 @@ TEST(ToneGeneratorClose, EndsWhileADeviceOpensWithNoLockHeldAcrossItsDestruction
     generator.Close();
     EXPECT_TRUE(seen->destroyed.load());
     EXPECT_TRUE(seen->lockFree.load());
+    // The generator's state holds the opener, which holds seen: the cycle ends here, once the
+    // thread that prepared is done with it.
+    if (seen->lockFree.load())
+        seen->prepare = nullptr;
 }
 
 } // namespace
