@@ -270,7 +270,7 @@ private:
     {
         DWORD task = 0;
         const HANDLE mmcss = AvSetMmThreadCharacteristicsW(L"Pro Audio", &task);
-        bool running = SUCCEEDED(m_client->Start());
+        bool running = PadWithSilence() && SUCCEEDED(m_client->Start());
         bool paused = false;
         if (!running)
             m_shared->Lose();
@@ -293,7 +293,8 @@ private:
                 } else if (command == Start && paused) {
                     // What was queued before the pause is dropped: the first event after the
                     // start says where the device is.
-                    ok = SUCCEEDED(m_client->Reset()) && SUCCEEDED(m_client->Start());
+                    ok = SUCCEEDED(m_client->Reset()) && PadWithSilence()
+                        && SUCCEEDED(m_client->Start());
                     paused = false;
                 }
             } else if (!paused) {
@@ -307,6 +308,17 @@ private:
         }
         if (mmcss != nullptr)
             AvRevertMmThreadCharacteristics(mmcss);
+    }
+
+    // Fills the buffer with silence before the client starts, so that every request of the
+    // mixer's is for what the device took since the last one: the first one too says when the
+    // device plays what it is asked for, and the sample clock starts right.
+    bool PadWithSilence()
+    {
+        BYTE* data = nullptr;
+        const auto frames = static_cast<UINT32>(m_shared->info.bufferFrames);
+        return SUCCEEDED(m_render->GetBuffer(frames, &data))
+            && SUCCEEDED(m_render->ReleaseBuffer(frames, AUDCLNT_BUFFERFLAGS_SILENT));
     }
 
     // The device took a period: the buffer is filled again, the mixer asked for the frames on
