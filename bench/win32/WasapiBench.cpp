@@ -147,6 +147,18 @@ int Tones(int count)
     Sleep(10000);
     std::printf("idle cpu: %.3f %% of a core over 10 s, from 6 s after the last tone\n",
         (CpuSeconds() - before) * 10.0);
+    // A send after the idle time, told that it starts, as the program's sends are.
+    generator.Prepare();
+    call = Clock::now();
+    for (int i = 0; i < 3; ++i) {
+        std::this_thread::sleep_until(call);
+        generator.Sound(800, 40, call);
+        std::printf("call %lld\n", static_cast<long long>(call.time_since_epoch().count()));
+        call += std::chrono::milliseconds(100);
+    }
+    std::fflush(stdout);
+    // Rendered is not yet played: the last tone's time to reach the sink before the stream closes.
+    Sleep(300);
     return 0;
 }
 

@@ -97,10 +97,14 @@ for i, v in enumerate(samples):
 if start is not None:
     found.append((start, last))
 open(prefix + ".raw", "wb").write(data)
-print(f"tones called {len(calls)}, heard {len(found)}; holes {holes}")
+print(f"tones called {len(calls)} (the last three after the idle time), heard {len(found)}; holes {holes}")
 if len(found) == len(calls) and calls:
     onsets = [base + t[0] * 1e9 / RATE for t in found]
     latency = [(o - c) / 1e6 for o, c in zip(onsets, calls)]
+    # The last three are a send after the idle time.
+    print("after idle, call -> sound of the first three elements, ms: "
+          + " ".join("%.2f" % v for v in latency[-3:]))
+    latency, onsets, calls = latency[:-3], onsets[:-3], calls[:-3]
     spacing = [abs((onsets[k] - onsets[0]) - (calls[k] - calls[0])) / 1e6 for k in range(1, len(calls))]
     lengths = [(t[1] - t[0] + 1) / (RATE / 1000) for t in found]
     q = lambda v, p: sorted(v)[min(len(v) - 1, int(p * (len(v) - 1) + 0.5))]

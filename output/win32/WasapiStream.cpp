@@ -274,18 +274,21 @@ private:
         bool paused = false;
         if (!running)
             m_shared->Lose();
+        // The device's event last, and not listened to while the client is stopped or lost: an
+        // event left signalled, or signalled by a driver while stopped, wakes nobody for nothing.
         const HANDLE events[]
-            = { m_shared->quit, m_shared->audio, m_shared->command, m_shared->changed };
+            = { m_shared->quit, m_shared->command, m_shared->changed, m_shared->audio };
         for (;;) {
-            const DWORD woken = WaitForMultipleObjects(4, events, FALSE, INFINITE);
+            const DWORD count = running && !paused ? 4 : 3;
+            const DWORD woken = WaitForMultipleObjects(count, events, FALSE, INFINITE);
             if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED)
                 break;
             if (!running)
                 continue;
             bool ok = true;
-            if (woken == WAIT_OBJECT_0 + 3) {
+            if (woken == WAIT_OBJECT_0 + 2) {
                 ok = false; // the default device changed: the owner opens the new one
-            } else if (woken == WAIT_OBJECT_0 + 2) {
+            } else if (woken == WAIT_OBJECT_0 + 1) {
                 const int command = m_shared->wanted.exchange(None);
                 if (command == Stop && !paused) {
                     ok = SUCCEEDED(m_client->Stop());
