@@ -23,6 +23,11 @@ constexpr GUID kFloatSubtype
 constexpr int kStartMarginMs = 5;
 // While opening, Open looks at its deadline and the cancel flag this often.
 constexpr DWORD kOpenPollMs = 10;
+// A running device that has taken nothing for this long is lost: some drivers (Wine's ALSA one,
+// whose server went away) neither fail the calls nor signal again. Far above any stall seen
+// under load (1.2 s), so that a slow machine is never taken for a lost device.
+constexpr auto kStalledLost = std::chrono::seconds(3);
+constexpr DWORD kStallCheckMs = 500;
 
 constexpr REFERENCE_TIME kHnsPerSecond = 10'000'000;
 
@@ -271,6 +276,7 @@ private:
         DWORD task = 0;
         const HANDLE mmcss = AvSetMmThreadCharacteristicsW(L"Pro Audio", &task);
         bool running = PadWithSilence() && SUCCEEDED(m_client->Start());
+        m_progress = ToneMixer::Clock::now();
         bool paused = false;
         if (!running)
             m_shared->Lose();
@@ -279,14 +285,17 @@ private:
         const HANDLE events[]
             = { m_shared->quit, m_shared->command, m_shared->changed, m_shared->audio };
         for (;;) {
-            const DWORD count = running && !paused ? 4 : 3;
-            const DWORD woken = WaitForMultipleObjects(count, events, FALSE, INFINITE);
+            const bool playing = running && !paused;
+            const DWORD woken = WaitForMultipleObjects(
+                playing ? 4 : 3, events, FALSE, playing ? kStallCheckMs : INFINITE);
             if (woken == WAIT_OBJECT_0 || woken == WAIT_FAILED)
                 break;
             if (!running)
                 continue;
             bool ok = true;
-            if (woken == WAIT_OBJECT_0 + 2) {
+            if (woken == WAIT_TIMEOUT) {
+                ok = ToneMixer::Clock::now() - m_progress < kStalledLost;
+            } else if (woken == WAIT_OBJECT_0 + 2) {
                 ok = false; // the default device changed: the owner opens the new one
             } else if (woken == WAIT_OBJECT_0 + 1) {
                 const int command = m_shared->wanted.exchange(None);
@@ -299,9 +308,10 @@ private:
                     ok = SUCCEEDED(m_client->Reset()) && PadWithSilence()
                         && SUCCEEDED(m_client->Start());
                     paused = false;
+                    m_progress = ToneMixer::Clock::now();
                 }
             } else if (!paused) {
-                ok = Fill();
+                ok = Fill() && ToneMixer::Clock::now() - m_progress < kStalledLost;
             }
             if (!ok) {
                 running = false;
@@ -334,6 +344,7 @@ private:
         const int frames = m_shared->info.bufferFrames - static_cast<int>(padding);
         if (frames <= 0)
             return true;
+        m_progress = ToneMixer::Clock::now();
         BYTE* data = nullptr;
         if (FAILED(m_render->GetBuffer(static_cast<UINT32>(frames), &data)))
             return false;
@@ -353,6 +364,8 @@ private:
     IAudioClient* m_client = nullptr;
     IAudioRenderClient* m_render = nullptr;
     std::vector<float> m_mono;
+    // When the device last took something, or started.
+    ToneMixer::Clock::time_point m_progress {};
 };
 
 unsigned __stdcall RenderThreadMain(void* argument)

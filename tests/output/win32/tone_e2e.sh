@@ -32,11 +32,50 @@ Wine "$smoke" play
 RecordStop
 Wine "$smoke" check "$PULSE_DIR/elements.wav" || Fail "the elements"
 
-RecordStart "$PULSE_DIR/paris.wav"
-echo PARIS | Wine "$smoke" sends
-RecordStop
-heard=$(Wine "$listen" "$PULSE_DIR/paris.wav" 60)
-echo "$heard"
-grep -qx 'text: PARIS' <<<"$heard" || Fail "not PARIS"
-grep -qx 'holes: 0' <<<"$heard" || Fail "a hole"
+# One sender throughout, as the program keeps one tone generator: "PARIS"; the server killed,
+# "E" (silent, and it must not hang); the server started again on the same socket, "PARIS" once
+# more. Wine's ALSA driver reports no lost device: the stream sees that the device takes nothing.
+mkfifo "$PULSE_DIR/in"
+# Straight to the file, unfiltered, so that each reply is there at once.
+chrt -r 10 "$root/scripts/wine-run.sh" "$prefix" "$smoke" sends <"$PULSE_DIR/in" \
+    >"$PULSE_DIR/out" 2>/dev/null &
+sender=$!
+exec 3>"$PULSE_DIR/in"
+# Sends one line and waits for its "sent" reply, at most SECONDS; prints how long the send took.
+Send()
+{
+    local text=$1 seconds=$2 before
+    before=$(grep -c '^sent' "$PULSE_DIR/out" || true)
+    echo "$text" >&3
+    for _ in $(seq $((seconds * 20))); do
+        [ "$(grep -c '^sent' "$PULSE_DIR/out" || true)" -gt "$before" ] && break
+        sleep 0.05
+    done
+    [ "$(grep -c '^sent' "$PULSE_DIR/out" || true)" -gt "$before" ] || return 1
+    tail -n 1 "$PULSE_DIR/out" | cut -d' ' -f2 | tr -d '\r'
+}
+SendHeard()
+{
+    local name=$1 heard
+    RecordStart "$PULSE_DIR/$name.wav"
+    Send PARIS 10 >/dev/null || Fail "$name: the send did not end"
+    RecordStop
+    heard=$(Wine "$listen" "$PULSE_DIR/$name.wav" 60)
+    echo "$name: $(tr '\n' ' ' <<<"$heard")"
+    grep -qx 'text: PARIS' <<<"$heard" || Fail "$name: not PARIS"
+    grep -qx 'holes: 0' <<<"$heard" || Fail "$name: a hole"
+}
+SendHeard before
+kill "$PULSE_PID"
+wait "$PULSE_PID" 2>/dev/null || true
+PULSE_PID=""
+ms=$(Send E 5) || Fail "a send with the server gone did not end within 5 s"
+echo "one element with the server gone: $ms ms"
+PulseDaemon 3>&- || { PulseStop; Fail "the server did not start again"; }
+# The stream learns of its loss when it has taken nothing for a while: until then the sends are
+# silent. Once lost, the next send opens the device again.
+sleep 4
+SendHeard after
+exec 3>&-
+wait "$sender" || Fail "the sender failed"
 echo "PASS"
