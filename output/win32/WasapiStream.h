@@ -14,8 +14,9 @@ namespace kestrin {
 // device's events renders the mixer on demand, 48 kHz mono float, and writes it in the device's
 // mix format (the same sample in every channel; a device at another rate converts). WASAPI cannot
 // take back what it was given, so a voice starts one device period plus a margin after its call.
-// Pause and Resume stop and restart the client, keeping it open. A device that goes away, or a
-// change of the default device, is a lost stream; reopening is the owner's business.
+// Pause and Resume stop and restart the client, keeping it open. A device that goes away (its
+// calls fail, or it takes nothing for seconds), or a change of the default device, is a lost
+// stream; reopening is the owner's business.
 class WasapiStream final : public AudioStream {
 public:
     // What the device granted; the start delay follows from its period.
