@@ -123,5 +123,18 @@ TEST(WasapiStream, TheGeneratorOpensTheNewDefaultDeviceAfterAChange)
     EXPECT_GT(mixers[1]->Position(), 0);
 }
 
+// Run alone, where Wine finds no output device (wasapi_tests.sh none).
+TEST(WasapiNoDevice, OpensNothingAndEveryToneReturnsAtOnce)
+{
+    Opened opened;
+    EXPECT_EQ(opened.stream, nullptr);
+    ToneGenerator generator;
+    generator.OpenAsync();
+    EXPECT_FALSE(generator.WaitUntilOpen());
+    const auto start = Clock::now();
+    generator.Sound(700, 500);
+    EXPECT_LT(Clock::now() - start, milliseconds(250));
+}
+
 } // namespace
 } // namespace kestrin
