@@ -13,6 +13,8 @@ packages=(
     xvfb x11-utils xdotool pulseaudio pulseaudio-utils sox imagemagick
     # the same sends through PipeWire's PulseAudio server, as Debian 12 desktops run it
     pipewire pipewire-pulse wireplumber dbus-daemon
+    # the Windows build's sound under Wine: Wine's ALSA driver, through ALSA's pulse plugin
+    libasound2-plugins
     # tests: a Wayland compositor with XWayland, and a screen reader's view over a private bus
     weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi
     # tests: a window manager that draws frames
