@@ -63,9 +63,11 @@ void SleepUntil(std::chrono::steady_clock::time_point until);
 void HoldFineTimerResolution();
 void ReleaseFineTimerResolution();
 
-// Even so a sleeping thread wakes some 50 us after its time, and every gap on air would carry
-// that: a real wait sleeps until this much before its end and spends the rest on the clock.
-inline constexpr std::chrono::microseconds kWakeMargin { 150 };
+// Even so a sleeping thread wakes after its time (Linux some 50 us; a Windows timer, under Wine
+// at least, 0.3 ms at the median and more than 1 ms one wait in twenty), and every gap on air
+// would carry that: a real wait sleeps until this much before its end and spends the rest on the
+// clock. Per platform.
+extern const std::chrono::microseconds kWakeMargin;
 
 // Spends the time left until `end` on the clock.
 void FinishWait(std::chrono::steady_clock::time_point end);

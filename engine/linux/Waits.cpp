@@ -5,6 +5,8 @@
 
 namespace kestrin {
 
+const std::chrono::microseconds kWakeMargin { 150 };
+
 void UseLeastTimerSlack()
 {
     thread_local const bool precise = prctl(PR_SET_TIMERSLACK, 1UL, 0UL, 0UL, 0UL) == 0;

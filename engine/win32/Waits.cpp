@@ -7,6 +7,8 @@
 
 namespace kestrin {
 
+const std::chrono::microseconds kWakeMargin { 1500 };
+
 namespace {
 
 // Windows 10 1803 and later; MinGW's headers do not have it yet.
