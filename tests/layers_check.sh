@@ -23,4 +23,22 @@ for folder in "${!allowed[@]}"; do
     done < <(grep -rnoE '^#include "[a-z]+/[^"]+"' --include='*.h' --include='*.cpp' "$folder" \
         | sed -E 's/#include "([^"]+)"/\1/')
 done
+# Inside ui/: the dialog framework knows nothing of Kestrin's windows, and a face (qt/, win32/)
+# knows nothing of the other. folder: the ui/ folders whose headers it may include.
+declare -A ui_allowed=(
+    [ui/framework]="ui/framework"
+    [ui/framework/qt]="ui/framework ui/framework/qt"
+    [ui/framework/win32]="ui/framework ui/framework/win32"
+    [ui/windows]="ui/framework ui/framework/qt ui/framework/win32 ui/windows"
+)
+for folder in "${!ui_allowed[@]}"; do
+    [[ -d $folder ]] || continue
+    while IFS=: read -r file line include; do
+        target=${include%/*}
+        [[ " ${ui_allowed[$folder]} " == *" $target "* ]] && continue
+        echo "$file:$line: $folder/ may not include $include" >&2
+        status=1
+    done < <(grep -noE '^#include "ui/[^"]+"' "$folder"/*.h "$folder"/*.cpp 2>/dev/null \
+        | sed -E 's/#include "([^"]+)"/\1/')
+done
 exit $status

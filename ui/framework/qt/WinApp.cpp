@@ -1,9 +1,9 @@
-#include "ui/WinApp.h"
+#include "ui/framework/qt/WinApp.h"
 
 #include "settings/SettingsStore.h"
-#include "ui/Dialog.h"
-#include "ui/DisplayConnection.h"
-#include "ui/ResourceLoader.h"
+#include "ui/framework/qt/Dialog.h"
+#include "ui/framework/qt/DisplayConnection.h"
+#include "ui/framework/qt/ResourceLoader.h"
 
 #include <QApplication>
 #include <QFileInfo>

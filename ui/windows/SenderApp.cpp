@@ -1,8 +1,8 @@
-#include "ui/SenderApp.h"
+#include "ui/windows/SenderApp.h"
 
 #include "resources/Resource.h"
 #include "settings/SettingsStore.h"
-#include "ui/SenderDlg.h"
+#include "ui/windows/SenderDlg.h"
 
 #include <QApplication>
 #include <QMessageBox>

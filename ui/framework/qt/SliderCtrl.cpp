@@ -1,4 +1,4 @@
-#include "ui/SliderCtrl.h"
+#include "ui/framework/qt/SliderCtrl.h"
 
 namespace kestrin {
 

@@ -1,4 +1,4 @@
-#include "ui/FrameExtents.h"
+#include "ui/framework/qt/FrameExtents.h"
 
 #include <QGuiApplication>
 #include <QWidget>

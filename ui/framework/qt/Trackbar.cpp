@@ -1,4 +1,4 @@
-#include "ui/Trackbar.h"
+#include "ui/framework/qt/Trackbar.h"
 
 #include <QMouseEvent>
 #include <algorithm>

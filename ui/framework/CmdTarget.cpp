@@ -1,4 +1,4 @@
-#include "ui/CmdTarget.h"
+#include "ui/framework/CmdTarget.h"
 
 namespace kestrin {
 

@@ -1,8 +1,8 @@
-#include "ui/LampPanel.h"
+#include "ui/framework/qt/LampPanel.h"
 
-#include "ui/DirectLamp.h"
-#include "ui/DisplayConnection.h"
-#include "ui/WinApp.h"
+#include "ui/framework/qt/DirectLamp.h"
+#include "ui/framework/qt/DisplayConnection.h"
+#include "ui/framework/qt/WinApp.h"
 
 #include <QAbstractEventDispatcher>
 #include <QAccessible>

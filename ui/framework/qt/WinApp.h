@@ -1,7 +1,7 @@
 #pragma once
 
 #include "engine/Platform.h"
-#include "ui/CmdTarget.h"
+#include "ui/framework/CmdTarget.h"
 
 #include <QIcon>
 #include <QString>

@@ -1,10 +1,9 @@
 #pragma once
 
 #include "resources/DialogTemplate.h"
-#include "ui/CmdTarget.h"
-#include "ui/DataExchange.h"
-#include "ui/DialogKeys.h"
-#include "ui/Menu.h"
+#include "ui/framework/CmdTarget.h"
+#include "ui/framework/qt/DialogWindow.h"
+#include "ui/framework/qt/Menu.h"
 
 #include <QIcon>
 #include <QPointer>
@@ -23,7 +22,7 @@ class QWidget;
 
 namespace kestrin {
 
-class DialogWindow;
+class CDataExchange;
 
 // A dialog built from a template in resources/ over a Qt widget window, run modally.
 //
@@ -38,7 +37,7 @@ class DialogWindow;
 // its own.
 // Commands that no entry of its message map takes go to the application object. The dialog keys
 // are those of ClassifyDialogKey. It knows nothing of what its controls mean.
-class CDialog : public CCmdTarget {
+class CDialog : public CCmdTarget, private DialogWindowEvents {
 public:
     // Runs the modal loop of `dialog` and returns once it has ended. Tests install their own to
     // drive a dialog without running an event loop.
@@ -111,7 +110,7 @@ protected:
     void OnDestroy();
 
 private:
-    friend class DialogWindow;
+    friend class CDataExchange;
 
     struct Control {
         const ControlTemplate* source;
@@ -128,7 +127,12 @@ private:
     void ApplyIcons();
     const Control* ControlOf(const QObject* object) const;
     QWidget* FirstTabStop() const;
-    bool FilterEvent(QObject* watched, QEvent* event);
+    bool WindowTakesInput() const override;
+    void OnWindowClose() override;
+    CMenu* WindowSystemMenu() override;
+    void OnWindowSystemCommand(unsigned id) override;
+    void OnWindowMoved() override;
+    bool FilterWindowEvent(QObject* watched, QEvent* event) override;
     bool HandleDialogKey(QObject* watched, const QKeyEvent& event);
 
     int m_templateId;

@@ -1,8 +1,8 @@
 #pragma once
 
 #include "engine/Platform.h"
-#include "ui/HelpViewer.h"
-#include "ui/WinApp.h"
+#include "ui/framework/qt/HelpViewer.h"
+#include "ui/framework/qt/WinApp.h"
 
 #include <QString>
 

@@ -1,12 +1,13 @@
-#include "ui/SenderDlg.h"
+#include "ui/windows/SenderDlg.h"
 
 #include "engine/SendText.h"
 #include "resources/Resource.h"
 #include "settings/SettingsStore.h"
-#include "ui/AboutDlg.h"
-#include "ui/LampPanel.h"
-#include "ui/ResourceLoader.h"
-#include "ui/WinApp.h"
+#include "ui/framework/DataExchange.h"
+#include "ui/framework/qt/LampPanel.h"
+#include "ui/framework/qt/ResourceLoader.h"
+#include "ui/framework/qt/WinApp.h"
+#include "ui/windows/AboutDlg.h"
 
 #include <QPlainTextEdit>
 #include <QTextDocument>

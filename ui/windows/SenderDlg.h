@@ -2,8 +2,8 @@
 
 #include "engine/KeyerWindow.h"
 #include "engine/Platform.h"
-#include "ui/Dialog.h"
-#include "ui/SliderCtrl.h"
+#include "ui/framework/qt/Dialog.h"
+#include "ui/framework/qt/SliderCtrl.h"
 
 #include <QIcon>
 #include <filesystem>

@@ -1,4 +1,4 @@
-#include "ui/DisplayConnection.h"
+#include "ui/framework/qt/DisplayConnection.h"
 
 #include <QGuiApplication>
 #include <xcb/xcb.h>

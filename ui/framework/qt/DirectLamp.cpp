@@ -1,4 +1,4 @@
-#include "ui/DirectLamp.h"
+#include "ui/framework/qt/DirectLamp.h"
 
 #include <QGuiApplication>
 #include <QWidget>

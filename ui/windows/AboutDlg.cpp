@@ -1,4 +1,4 @@
-#include "ui/AboutDlg.h"
+#include "ui/windows/AboutDlg.h"
 
 #include "resources/Resource.h"
 

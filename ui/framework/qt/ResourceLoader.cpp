@@ -1,4 +1,4 @@
-#include "ui/ResourceLoader.h"
+#include "ui/framework/qt/ResourceLoader.h"
 
 #include "resources/DialogTemplate.h"
 #include "resources/Resource.h"
