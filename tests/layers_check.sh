@@ -24,12 +24,16 @@ for folder in "${!allowed[@]}"; do
         | sed -E 's/#include "([^"]+)"/\1/')
 done
 # Inside ui/: the dialog framework knows nothing of Kestrin's windows, and a face (qt/, win32/)
-# knows nothing of the other. folder: the ui/ folders whose headers it may include.
+# knows nothing of the other. Kestrin's windows see the face the build chose as "ui/face/", and
+# only their own face's part of them sees a face by name. folder: the ui/ folders whose headers it
+# may include.
 declare -A ui_allowed=(
     [ui/framework]="ui/framework"
     [ui/framework/qt]="ui/framework ui/framework/qt"
     [ui/framework/win32]="ui/framework ui/framework/win32"
-    [ui/windows]="ui/framework ui/framework/qt ui/framework/win32 ui/windows"
+    [ui/windows]="ui/framework ui/face ui/windows"
+    [ui/windows/qt]="ui/framework ui/framework/qt ui/face ui/windows"
+    [ui/windows/win32]="ui/framework ui/framework/win32 ui/face ui/windows"
 )
 for folder in "${!ui_allowed[@]}"; do
     [[ -d $folder ]] || continue

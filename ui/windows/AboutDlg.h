@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/framework/qt/Dialog.h"
+#include "ui/face/Dialog.h"
 
 namespace kestrin {
 

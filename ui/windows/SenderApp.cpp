@@ -4,9 +4,6 @@
 #include "settings/SettingsStore.h"
 #include "ui/windows/SenderDlg.h"
 
-#include <QApplication>
-#include <QMessageBox>
-
 namespace kestrin {
 
 CSenderApp::CSenderApp() = default;
@@ -44,21 +41,6 @@ void CSenderApp::OnRunCutShort()
 {
     if (m_sender != nullptr)
         SaveKeyerSettings(m_sender->SettingsFile(), m_sender->Settings());
-}
-
-void CSenderApp::ShowHelpTopic(std::uint32_t contextId)
-{
-    const QString file = m_helpFile.isEmpty()
-        ? HelpViewer::FindHelpFile(QCoreApplication::applicationFilePath())
-        : m_helpFile;
-    if (!m_help.ShowTopic(file, contextId))
-        ShowWarning(AppName(), QStringLiteral("Failed to launch help."));
-}
-
-void CSenderApp::ShowWarning(const QString& caption, const QString& text)
-{
-    CDialog* main = GetMainWnd();
-    QMessageBox::warning(main != nullptr ? main->GetSafeWidget() : nullptr, caption, text);
 }
 
 } // namespace kestrin

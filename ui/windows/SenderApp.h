@@ -1,10 +1,10 @@
 #pragma once
 
 #include "engine/Platform.h"
-#include "ui/framework/qt/HelpViewer.h"
-#include "ui/framework/qt/WinApp.h"
+#include "ui/face/HelpViewer.h"
+#include "ui/face/WinApp.h"
 
-#include <QString>
+#include <functional>
 
 namespace kestrin {
 
@@ -13,6 +13,7 @@ class CSenderDlg;
 // The application object: runs the main window modally as the program's only window and ends the
 // program when it closes; answers the Help command by showing the help file at the topic of the
 // dialog holding the focus. Sounds nothing itself: the start-up code hands it the tone function.
+// Written once for every face; how help and the warning are shown is in the face's folder.
 class CSenderApp : public CWinApp {
 public:
     CSenderApp();
@@ -32,20 +33,20 @@ public:
         m_sendStarting = std::move(sendStarting);
     }
     // Where help is read from; empty means the file beside the executable.
-    void SetHelpFile(const QString& file) { m_helpFile = file; }
+    void SetHelpFile(const HelpPath& file) { m_helpFile = file; }
     HelpViewer& Help() { return m_help; }
 
 protected:
     void ShowHelpTopic(std::uint32_t contextId) override;
     // The one message box of the program: a warning with an OK button.
-    virtual void ShowWarning(const QString& caption, const QString& text);
+    virtual void ShowWarning(const UiString& caption, const UiString& text);
 
 private:
     ToneFunction m_tone;
     std::function<void()> m_sendStarting;
     TerminationSleeper m_sleeper;
     ThreadStarter m_workers;
-    QString m_helpFile;
+    HelpPath m_helpFile;
     HelpViewer m_help;
     CSenderDlg* m_sender = nullptr; // the main window while it runs
 };

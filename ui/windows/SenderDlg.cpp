@@ -1,17 +1,14 @@
 #include "ui/windows/SenderDlg.h"
 
 #include "engine/SendText.h"
+#include "resources/DialogTemplate.h"
 #include "resources/Resource.h"
 #include "settings/SettingsStore.h"
 #include "ui/framework/DataExchange.h"
-#include "ui/framework/qt/LampPanel.h"
-#include "ui/framework/qt/ResourceLoader.h"
-#include "ui/framework/qt/WinApp.h"
 #include "ui/windows/AboutDlg.h"
 
-#include <QPlainTextEdit>
-#include <QTextDocument>
-#include <QWidget>
+#include <cstdio>
+#include <string>
 
 namespace kestrin {
 namespace {
@@ -20,6 +17,13 @@ const char* const kInitialText = "Type your text to send here and click the Go! 
 const char* const kToneLabel = "Tone: %i Hz";
 const char* const kSpeedLabel = "Speed: %i WPM";
 const char* const kGapLabel = "Char.gap: %i dots";
+
+std::string FormatSetting(const char* format, int value)
+{
+    char text[64];
+    std::snprintf(text, sizeof text, format, value);
+    return text;
+}
 
 } // namespace
 
@@ -55,20 +59,13 @@ void CSenderDlg::DoDataExchange(CDataExchange& dx)
     dx.Control(IDC_TONE_SLIDER, m_toneSlider);
 }
 
-QWidget* CSenderDlg::CreateControl(const ControlTemplate& control, QWidget* parent)
-{
-    if (control.id == IDC_LAMP)
-        return new LampPanel(parent);
-    return CDialog::CreateControl(control, parent);
-}
-
 bool CSenderDlg::OnInitDialog()
 {
     CDialog::OnInitDialog();
 
     if (CMenu* menu = GetSystemMenu()) {
-        const QString about = LoadStringResource(IDS_ABOUTBOX);
-        if (!about.isEmpty()) {
+        const std::string_view about = LoadResourceString(IDS_ABOUTBOX);
+        if (!about.empty()) {
             menu->AppendMenu(MenuItemKind::Separator);
             menu->AppendMenu(MenuItemKind::String, IDM_ABOUTBOX, about);
         }
@@ -92,7 +89,7 @@ bool CSenderDlg::OnInitDialog()
 
     ShowSettingLabels();
 
-    SetDlgItemText(IDC_TEXT, QString::fromUtf8(kInitialText));
+    SetDlgItemText(IDC_TEXT, kInitialText);
 
     NameControlsForAccessibility();
     return true;
@@ -100,30 +97,9 @@ bool CSenderDlg::OnInitDialog()
 
 void CSenderDlg::ShowSettingLabels()
 {
-    SetDlgItemText(IDC_TONE_LABEL, QString::asprintf(kToneLabel, m_settings.tone));
-    SetDlgItemText(IDC_SPEED_LABEL, QString::asprintf(kSpeedLabel, m_settings.speed));
-    SetDlgItemText(IDC_GAP_LABEL, QString::asprintf(kGapLabel, m_settings.gap));
-}
-
-void CSenderDlg::NameControlsForAccessibility()
-{
-    const struct {
-        int id;
-        const char* name;
-    } names[] = {
-        { IDC_TEXT, "Text to send" },
-        { IDC_GO, "Go: send the text" },
-        { IDC_TONE_SLIDER, "Tone in hertz" },
-        { IDC_SPEED_SLIDER, "Speed in words per minute" },
-        { IDC_GAP_SLIDER, "Extra gap between characters, in dots" },
-        // The labels keep no name of their own: a screen reader reads their text, which is the
-        // setting in use (a slider can sit at the end of its range while the setting is beyond).
-        { IDC_ABOUT, "About Kestrin" },
-    };
-    for (const auto& n : names) {
-        if (QWidget* widget = GetDlgItem(n.id))
-            widget->setAccessibleName(QString::fromUtf8(n.name));
-    }
+    SetDlgItemText(IDC_TONE_LABEL, FormatSetting(kToneLabel, m_settings.tone));
+    SetDlgItemText(IDC_SPEED_LABEL, FormatSetting(kSpeedLabel, m_settings.speed));
+    SetDlgItemText(IDC_GAP_LABEL, FormatSetting(kGapLabel, m_settings.gap));
 }
 
 void CSenderDlg::OnSysCommand(unsigned id)
@@ -144,19 +120,19 @@ void CSenderDlg::OnAbout()
 void CSenderDlg::OnReleasedGap(const NotifyHeader&)
 {
     m_settings.gap = m_gapSlider.GetPos();
-    SetDlgItemText(IDC_GAP_LABEL, QString::asprintf(kGapLabel, m_settings.gap));
+    SetDlgItemText(IDC_GAP_LABEL, FormatSetting(kGapLabel, m_settings.gap));
 }
 
 void CSenderDlg::OnReleasedTone(const NotifyHeader&)
 {
     m_settings.tone = m_toneSlider.GetPos();
-    SetDlgItemText(IDC_TONE_LABEL, QString::asprintf(kToneLabel, m_settings.tone));
+    SetDlgItemText(IDC_TONE_LABEL, FormatSetting(kToneLabel, m_settings.tone));
 }
 
 void CSenderDlg::OnReleasedSpeed(const NotifyHeader&)
 {
     m_settings.speed = m_speedSlider.GetPos();
-    SetDlgItemText(IDC_SPEED_LABEL, QString::asprintf(kSpeedLabel, m_settings.speed));
+    SetDlgItemText(IDC_SPEED_LABEL, FormatSetting(kSpeedLabel, m_settings.speed));
 }
 
 void CSenderDlg::OnDestroy()
@@ -171,40 +147,6 @@ void CSenderDlg::SendText()
     if (m_services.sendStarting)
         m_services.sendStarting();
     kestrin::SendText(*this, m_services);
-}
-
-std::string CSenderDlg::Text() const
-{
-    // UTF-8 keeps every non-ASCII character in bytes of 128 and above, which have no Morse row:
-    // nothing typed can turn into a character that is sounded. The document's raw text, since
-    // the plain text turns a no-break space into a space, which is a word pause; its paragraph
-    // and line separators become line breaks, as in the plain text.
-    const auto* box = qobject_cast<const QPlainTextEdit*>(GetDlgItem(IDC_TEXT));
-    if (box == nullptr)
-        return GetDlgItemText(IDC_TEXT).toUtf8().toStdString();
-    QString text = box->document()->toRawText();
-    for (QChar& c : text) {
-        if (c == QChar::ParagraphSeparator || c == QChar::LineSeparator)
-            c = QLatin1Char('\n');
-    }
-    return text.toUtf8().toStdString();
-}
-
-LampPanel* CSenderDlg::Lamp() const
-{
-    return qobject_cast<LampPanel*>(GetDlgItem(IDC_LAMP));
-}
-
-std::unique_ptr<LampSurface> CSenderDlg::GetLampSurface()
-{
-    LampPanel* lamp = Lamp();
-    return lamp != nullptr ? lamp->GetSurface() : nullptr;
-}
-
-void CSenderDlg::MarkForRepaint()
-{
-    if (QWidget* window = GetSafeWidget())
-        window->update();
 }
 
 } // namespace kestrin

@@ -2,10 +2,10 @@
 
 #include "engine/KeyerWindow.h"
 #include "engine/Platform.h"
-#include "ui/framework/qt/Dialog.h"
-#include "ui/framework/qt/SliderCtrl.h"
+#include "ui/face/Dialog.h"
+#include "ui/face/ResourceLoader.h"
+#include "ui/face/SliderCtrl.h"
 
-#include <QIcon>
 #include <filesystem>
 
 namespace kestrin {
@@ -16,6 +16,8 @@ class LampPanel;
 // labels, the lamp panel, "Go !" and "About". It holds the keying settings for the run (loaded at
 // initialisation, taken from a slider only when the mouse lets go of it, saved when the window is
 // destroyed) and offers the send engine the five things it needs. It does no timing itself.
+// Written once for every face of the dialog framework; what differs (the text box's text, the
+// lamp panel, repainting, accessible names) is in the face's folder beside this one.
 class CSenderDlg : public CDialog, public KeyerWindow {
 public:
     // services: how sends sleep, start tone workers and sound tones.
@@ -41,7 +43,7 @@ public:
 protected:
     void DoDataExchange(CDataExchange& dx) override;
     bool OnInitDialog() override;
-    QWidget* CreateControl(const ControlTemplate& control, QWidget* parent) override;
+    ControlWindow* CreateControl(const ControlTemplate& control, ControlWindow* parent) override;
 
 private:
     void OnSysCommand(unsigned id);
@@ -56,7 +58,7 @@ private:
     CSliderCtrl m_gapSlider;
     CSliderCtrl m_speedSlider;
     CSliderCtrl m_toneSlider;
-    QIcon m_icon;
+    Icon m_icon;
     Colour m_lampOffColour = kBlack;
     KeyerSettings m_settings;
     KeyerServices m_services;

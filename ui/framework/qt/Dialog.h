@@ -11,6 +11,7 @@
 #include <QString>
 #include <cstdint>
 #include <functional>
+#include <string>
 #include <vector>
 
 class QEvent;
@@ -23,6 +24,9 @@ class QWidget;
 namespace kestrin {
 
 class CDataExchange;
+
+// What a control is to a dialog: its widget.
+using ControlWindow = QWidget;
 
 // A dialog built from a template in resources/ over a Qt widget window, run modally.
 //
@@ -64,6 +68,12 @@ public:
 
     QWidget* GetDlgItem(int id) const;
     void SetDlgItemText(int id, const QString& text);
+    // The same from UTF-8, as the windows written for every face give it.
+    void SetDlgItemText(int id, const std::string& utf8)
+    {
+        SetDlgItemText(id, QString::fromStdString(utf8));
+    }
+    void SetDlgItemText(int id, const char* utf8) { SetDlgItemText(id, QString::fromUtf8(utf8)); }
     QString GetDlgItemText(int id) const;
 
     // Data exchange in the given direction.

@@ -6,6 +6,9 @@
 
 namespace kestrin {
 
+// A path as Qt takes it.
+using HelpPath = QString;
+
 // Shows the HTML help file at a topic's anchor in a window of its own, with no owner, so that it
 // stays usable while a dialog runs modally. One viewer window serves every request.
 class HelpViewer {

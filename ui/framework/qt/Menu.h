@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+#include <string_view>
 #include <vector>
 
 namespace kestrin {
@@ -20,6 +21,15 @@ public:
     void AppendMenu(MenuItemKind kind, unsigned id = 0, const QString& text = {})
     {
         m_items.push_back({ kind, id, text });
+    }
+    // The same from UTF-8, as the windows written for every face give it.
+    void AppendMenu(MenuItemKind kind, unsigned id, std::string_view utf8)
+    {
+        AppendMenu(kind, id, QString::fromUtf8(utf8.data(), static_cast<qsizetype>(utf8.size())));
+    }
+    void AppendMenu(MenuItemKind kind, unsigned id, const char* utf8)
+    {
+        AppendMenu(kind, id, QString::fromUtf8(utf8));
     }
     const std::vector<Item>& Items() const { return m_items; }
 

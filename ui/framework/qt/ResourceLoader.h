@@ -6,6 +6,8 @@
 
 namespace kestrin {
 
+using Icon = QIcon;
+
 // The icon with this resource id in all its images; null when there is none.
 QIcon LoadIconResource(int id);
 

@@ -11,6 +11,9 @@ namespace kestrin {
 
 class CDialog;
 
+// Text as the user interface shows it.
+using UiString = QString;
+
 // The application object: one per program, made before the program starts (a static object) and
 // found with Get(). RunApplication starts the windowing system and calls InitInstance, then Run
 // when InitInstance returns true. Commands that a dialog does not handle come here; with an
