@@ -1,6 +1,7 @@
-# Windows: `cpack` in the windows build makes a 64-bit NSIS installer (the program, its help, a
-# Start-menu shortcut and an uninstaller, for the current user without elevation) and a .zip of
-# the same two files.
+# Windows: `cpack` in the windows build makes a 64-bit NSIS installer (the program and its help in
+# Program Files, a Start-menu shortcut, an uninstaller and its entry in the installed programs)
+# and a .zip of the same two files. CPack's installer script installs for every user, as an
+# administrator; one for the current user alone would need an installer template of our own.
 set(CPACK_GENERATOR "NSIS;ZIP")
 set(CPACK_PACKAGE_NAME Kestrin)
 set(CPACK_PACKAGE_VERSION ${PROJECT_VERSION})
@@ -14,7 +15,7 @@ set(CPACK_RESOURCE_FILE_LICENSE ${PROJECT_SOURCE_DIR}/LICENSE)
 set(CPACK_NSIS_EXECUTABLE ${PROJECT_SOURCE_DIR}/scripts/makensis64.sh)
 set(CPACK_NSIS_PACKAGE_NAME Kestrin)
 set(CPACK_NSIS_DISPLAY_NAME Kestrin)
-set(CPACK_NSIS_INSTALL_ROOT "$LOCALAPPDATA\\\\Programs")
+set(CPACK_NSIS_INSTALL_ROOT "$PROGRAMFILES64")
 set(CPACK_NSIS_INSTALLED_ICON_NAME kestrin.exe)
 set(CPACK_NSIS_MUI_ICON ${PROJECT_BINARY_DIR}/app/kestrin.ico)
 set(CPACK_NSIS_MUI_UNIICON ${PROJECT_BINARY_DIR}/app/kestrin.ico)
