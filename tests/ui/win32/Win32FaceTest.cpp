@@ -126,6 +126,17 @@ TEST(Win32FaceKeys, EscapeAndCtrlBreakInTheTextBoxCancelBeforeItSeesThem)
     }
 }
 
+TEST(Win32FaceKeys, EnterOnAFocusedPushButtonClicksItAndDoesNotEndTheDialog)
+{
+    // "Go !" has no handler here: its click does nothing, and only the Escape after it ends.
+    ProbeDlg dlg(IDD_MAIN, [](ProbeDlg& d) {
+        HWND go = d.GetDlgItem(IDC_GO);
+        PostMessageW(go, WM_KEYDOWN, VK_RETURN, 1);
+        PostMessageW(go, WM_KEYDOWN, VK_ESCAPE, 1);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
 class NoSleep final : public Sleeper {
 public:
     void Sleep(int) override { }

@@ -259,6 +259,20 @@ bool CDialog::PreTranslateMessage(const MSG& msg)
     case VK_CANCEL: // Ctrl+Break
         OnClose();
         return true;
+    case VK_RETURN: {
+        // A focused push button is clicked; the dialog manager would take its default button.
+        HWND focus = GetFocus();
+        wchar_t className[16] = {};
+        if (focus == nullptr || !IsChild(m_hwnd, focus) || GetClassNameW(focus, className, 16) == 0
+            || lstrcmpiW(className, L"Button") != 0)
+            return false;
+        const auto type = GetWindowLongPtrW(focus, GWL_STYLE) & BS_TYPEMASK;
+        if (type != BS_PUSHBUTTON && type != BS_DEFPUSHBUTTON)
+            return false;
+        if (IsWindowEnabled(focus))
+            SendMessage({ Message::Command, GetDlgCtrlID(focus), kBnClicked });
+        return true;
+    }
     case VK_F1:
         if (GetKeyState(VK_SHIFT) < 0 || GetKeyState(VK_CONTROL) < 0 || GetKeyState(VK_MENU) < 0)
             return false;

@@ -24,8 +24,9 @@ using ControlWindow = HWND__;
 // primary work area without an owner, else over the owner and kept inside the owner's work area),
 // then it is shown and the modal loop runs until EndDialog; then it is hidden, the owner enabled
 // and, if the dialog was active, made active; last the window is destroyed (the Destroy message).
-// The loop turns Escape and Ctrl+Break into Cancel and F1 without Shift, Ctrl or Alt into Help
-// before any control sees them; the dialog manager gives the other dialog keys. Logging off saves
+// The loop turns Escape and Ctrl+Break into Cancel, Enter on a push button into its click, and F1
+// without Shift, Ctrl or Alt into Help before any control sees them; the dialog manager gives the
+// other dialog keys. Logging off saves
 // as a cut-short run does (CWinApp::OnRunCutShort). Commands that no entry of its message map
 // takes go to the application object. It knows nothing of what its controls mean.
 class CDialog : public CCmdTarget {

@@ -5,6 +5,20 @@
 namespace kestrin {
 namespace {
 
+// A message nobody posts.
+constexpr UINT kNeverPosted = WM_APP + 0x3FFF;
+
+// Puts what was drawn on the screen now, while the window thread handles no messages. Windows
+// composes a window DC's drawing at once; Wine draws into a window surface that it hands to the X
+// server when the thread looks for messages, or at EndPaint when it has not looked for 50 ms. A
+// look that can find nothing hands it over at once and takes nothing from the queue.
+void ShowNow(HWND window)
+{
+    (void)GdiFlush();
+    MSG msg;
+    (void)PeekMessageW(&msg, window, kNeverPosted, kNeverPosted, PM_NOREMOVE | PM_NOYIELD);
+}
+
 COLORREF ToColorRef(Colour colour)
 {
     return RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
@@ -25,14 +39,14 @@ public:
         const RECT r { rect.left, rect.top, rect.right, rect.bottom };
         SetBkColor(m_dc, ToColorRef(colour));
         ExtTextOutW(m_dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
-        (void)GdiFlush(); // the batch goes out now, not at the next message
+        ShowNow(m_window);
     }
 
     void Ellipse(const PixelRect& rect) override
     {
         // The device context's default pen and brush: a black outline, a white interior.
         ::Ellipse(m_dc, rect.left, rect.top, rect.right, rect.bottom);
-        (void)GdiFlush();
+        ShowNow(m_window);
     }
 
 private:
