@@ -3,7 +3,7 @@
 # private Xvfb and Wine prefix (both stopped at the end) it checks that the main window opens
 # centred in the work area, that "About" opens the About box centred over it, that a click on the
 # tone slider's left end, once released, is saved in %APPDATA%\kestrin.INI when Escape ends the
-# program with status 0 and nothing on stderr.
+# program with status 0 and nothing on stderr, and that the lamp shows during a send.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 # shellcheck source=../../../scripts/lib/xvfb.sh
@@ -57,6 +57,27 @@ for _ in $(seq 50); do
     sleep 0.1
 done
 
+# "Go !" clicked: while the window thread sends, and handles no messages, the lamp's centre must
+# turn white on the screen (a pixel read from the X server) and dark again. Points are in pixels
+# from the window's outer corner, from the template's dialog units in Wine's default font.
+pixel() {
+    import -window root -crop "1x1+$((x + $1))+$((y + $2))" -depth 8 txt:- 2>/dev/null |
+        grep -o '#[0-9A-F]\{6\}' | head -1
+}
+xdotool mousemove --window "$wid" 440 207 click 1
+white=0 dark=0
+for _ in $(seq 100); do
+    case $(pixel 476 109) in
+    '#FFFFFF') white=$((white + 1)) ;;
+    '#000000') dark=$((dark + 1)) ;;
+    esac
+    [ "$white" -ge 3 ] && [ "$dark" -ge 3 ] && break
+done
+[ "$white" -ge 3 ] && [ "$dark" -ge 3 ] ||
+    fail "the lamp did not light and go dark during the send ($white white, $dark dark reads)"
+echo "lamp during the send: $white white, $dark dark reads"
+
+# Made during the send, the next click and key are carried out after it.
 # A click near the tone slider's left end pages it down; its release takes the value. The point,
 # in pixels from the window's outer corner: the slider's channel lies at 7 + 3 dialog units
 # across, 89 + 8 down, under Wine's caption (these are Wine's default font's units).
