@@ -199,5 +199,26 @@ TEST(Win32FaceSliders, ReleasedCaptureSetsValueAndLabelKeyboardMovesAloneDoNot)
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
 
+TEST(Win32FaceMenus, SystemMenuEndsWithASeparatorAndTheAboutItem)
+{
+    NoSleep sleeper;
+    NoWorkers workers;
+    const KeyerServices services { sleeper, workers, {} };
+    ProbeSenderDlg dlg(services, [](ProbeSenderDlg& d) {
+        HMENU menu = GetSystemMenu(d.GetSafeHwnd(), FALSE);
+        const int count = GetMenuItemCount(menu);
+        ASSERT_GE(count, 2);
+        MENUITEMINFOW separator { sizeof(MENUITEMINFOW), MIIM_FTYPE, 0, 0, 0, nullptr, nullptr,
+            nullptr, 0, nullptr, 0, nullptr };
+        GetMenuItemInfoW(menu, static_cast<UINT>(count - 2), TRUE, &separator);
+        EXPECT_NE(separator.fType & MFT_SEPARATOR, 0u);
+        EXPECT_EQ(GetMenuItemID(menu, count - 1), IDM_ABOUTBOX);
+        wchar_t text[64] = {};
+        GetMenuStringW(menu, static_cast<UINT>(count - 1), text, 64, MF_BYPOSITION);
+        EXPECT_STREQ(text, L"&About Kestrin...");
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
 } // namespace
 } // namespace kestrin
