@@ -3,7 +3,8 @@
 # private Xvfb and Wine prefix (both stopped at the end) it checks that the main window opens
 # centred in the work area, that "About" opens the About box centred over it, that a click on the
 # tone slider's left end, once released, is saved in %APPDATA%\kestrin.INI when Escape ends the
-# program with status 0 and nothing on stderr, and that the lamp shows during a send.
+# program with status 0 and nothing on stderr, that the lamp shows during a send, and that F1
+# opens the help at the main window's topic.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 # shellcheck source=../../../scripts/lib/xvfb.sh
@@ -56,6 +57,22 @@ for _ in $(seq 50); do
     xdotool search --onlyvisible --name '^About Kestrin$' >/dev/null 2>&1 || break
     sleep 0.1
 done
+
+# F1 opens the help in the browser at the main window's topic: Wine's browser launcher is told to
+# use a recorder of the address it is given.
+printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\n' "$work/browsed" >"$work/browser"
+chmod +x "$work/browser"
+"$root/scripts/wine-run.sh" "$WINEPREFIX" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers \
+    /t REG_SZ /d "$work/browser" /f </dev/null >/dev/null 2>&1
+xdotool windowfocus --sync "$wid" 2>/dev/null
+xdotool key F1
+for _ in $(seq 100); do
+    [ -s "$work/browsed" ] && break
+    sleep 0.1
+done
+grep -q 'kestrin\.html#0x20066$' "$work/browsed" 2>/dev/null ||
+    fail "F1 did not open the help at 0x20066: '$(cat "$work/browsed" 2>/dev/null)'"
+echo "help opened at $(cat "$work/browsed")"
 
 # "Go !" clicked: while the window thread sends, and handles no messages, the lamp's centre must
 # turn white on the screen (a pixel read from the X server) and dark again. Points are in pixels

@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <filesystem>
 #include <shellapi.h>
+#include <shlwapi.h>
 #include <system_error>
 
 namespace kestrin {
@@ -29,8 +30,24 @@ bool HelpViewer::ShowTopic(const HelpPath& file, unsigned topic)
     wchar_t anchor[16] = {};
     std::swprintf(anchor, 16, L"#0x%x", topic);
     url += anchor;
+    // Opening the address itself loses the anchor (a file: address names a file, which has none),
+    // so the browser is given it: the one that opens .html files, else the one for web addresses
+    // (Wine registers only that one and the "htmlfile" class).
+    wchar_t browser[MAX_PATH] = {};
+    bool found = false;
+    for (const wchar_t* kind : { L".html", L"http", L"htmlfile" }) {
+        DWORD length = MAX_PATH;
+        if (AssocQueryStringW(ASSOCF_NONE, ASSOCSTR_EXECUTABLE, kind, L"open", browser, &length)
+            == S_OK) {
+            found = true;
+            break;
+        }
+    }
+    if (!found)
+        return false;
+    const std::wstring argument = L"\"" + url + L"\"";
     const auto result = reinterpret_cast<INT_PTR>(
-        ShellExecuteW(nullptr, L"open", url.c_str(), nullptr, nullptr, SW_SHOWNORMAL));
+        ShellExecuteW(nullptr, L"open", browser, argument.c_str(), nullptr, SW_SHOWNORMAL));
     return result > 32;
 }
 
