@@ -1,7 +1,7 @@
 #!/usr/bin/env bash
 # Builds Kestrin and runs every test: all of them in the dev build, all but most end-to-end ones
-# in the asan build, the threaded ones under ThreadSanitizer. The end-to-end tests start their own
-# X server and sound server.
+# in the asan build, the threaded ones under ThreadSanitizer, and the Windows build's under Wine.
+# The end-to-end tests start their own X server and sound server (and Wine prefix).
 set -euo pipefail
 cd "$(dirname "$0")/.."
 scripts/setup.sh
@@ -14,6 +14,13 @@ for preset in dev asan tsan; do
     # The end-to-end tests that also run under AddressSanitizer, each on its own servers.
     [ "$preset" != asan ] || ctest --preset asan-e2e
 done
+
+# The Windows program, cross-built and tested under Wine, then its installer and .zip.
+echo "== windows"
+cmake --preset windows >/dev/null
+cmake --build --preset windows
+ctest --preset windows
+(cd build/windows && cpack >/dev/null && ls Kestrin-*-win64.exe Kestrin-*-win64.zip)
 
 # A short bounded run of the profile fuzzer from its committed seeds. libFuzzer exits non-zero on
 # a crash, a leak, a broken check, a slow input or runaway memory, and that fails this script.
