@@ -8,7 +8,8 @@ root=$(cd "$(dirname "$0")/../../.." && pwd)
 # shellcheck source=../../../scripts/lib/xvfb.sh
 source "$root/scripts/lib/xvfb.sh"
 build=$(realpath "$1")
-export WINEPREFIX=$(realpath -m "$2")
+WINEPREFIX=$(realpath -m "$2")
+export WINEPREFIX
 work=$(mktemp -d)
 stop() {
     /usr/lib/wine/wineserver -k 2>/dev/null
