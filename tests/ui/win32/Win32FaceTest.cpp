@@ -4,6 +4,7 @@
 #include "ui/framework/win32/Dialog.h"
 #include "ui/framework/win32/SliderCtrl.h"
 #include "ui/framework/win32/Win32.h"
+#include "ui/framework/win32/WinApp.h"
 #include "ui/windows/SenderDlg.h"
 
 #include <commctrl.h>
@@ -135,6 +136,27 @@ TEST(Win32FaceKeys, EnterOnAFocusedPushButtonClicksItAndDoesNotEndTheDialog)
         PostMessageW(go, WM_KEYDOWN, VK_ESCAPE, 1);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
+class RecordingApp final : public CWinApp {
+public:
+    void OnRunCutShort() override { ++cutShort; }
+    int cutShort = 0;
+};
+
+TEST(Win32FaceSession, LoggingOffLetsTheSessionEndAndSavesAsARunCutShort)
+{
+    RecordingApp app;
+    ProbeDlg dlg(IDD_MAIN, [&app](ProbeDlg& d) {
+        EXPECT_EQ(SendMessageW(d.GetSafeHwnd(), WM_QUERYENDSESSION, 0, ENDSESSION_LOGOFF), TRUE);
+        EXPECT_EQ(app.cutShort, 0);
+        SendMessageW(d.GetSafeHwnd(), WM_ENDSESSION, FALSE, ENDSESSION_LOGOFF); // called off
+        EXPECT_EQ(app.cutShort, 0);
+        SendMessageW(d.GetSafeHwnd(), WM_ENDSESSION, TRUE, ENDSESSION_LOGOFF);
+        EXPECT_EQ(app.cutShort, 1);
+        d.EndDialog(IDOK);
+    });
+    EXPECT_EQ(dlg.DoModal(), IDOK);
 }
 
 class NoSleep final : public Sleeper {
