@@ -1,10 +1,10 @@
 #!/usr/bin/env bash
 # The Windows program under Wine, as a user meets it: program_e2e.sh KESTRIN_EXE PREFIX. On a
 # private Xvfb and Wine prefix (both stopped at the end) it checks that the main window opens
-# centred in the work area, that "About" opens the About box centred over it, that a click on the
-# tone slider's left end, once released, is saved in %APPDATA%\kestrin.INI when Escape ends the
-# program with status 0 and nothing on stderr, that the lamp shows during a send, and that F1
-# opens the help at the main window's topic.
+# centred in the work area, that "About" and the system menu's "About Kestrin..." open the About
+# box centred over it, that F1 opens the help at the main window's topic, that the lamp shows
+# during a send, and that a click on the tone slider's left end, once released, is saved in
+# %APPDATA%\kestrin.INI when Escape ends the program with status 0 and nothing on stderr.
 set -uo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 # shellcheck source=../../../scripts/lib/xvfb.sh
@@ -45,19 +45,30 @@ read -r x y w h < <(geometry "$wid")
 [ "$x" -eq $((640 - w / 2)) ] && [ "$y" -eq $((400 - h / 2)) ] ||
     fail "main window at $x,$y size ${w}x$h is not centred"
 
-# "About": the focus starts on "Go !", and Shift+Tab goes round to the About button.
+# The About box opens centred over the main window, and Escape closes it.
+check_about() {
+    local about ax ay aw ah
+    about=$(XWaitWindow "About Kestrin" 10) || fail "the About box did not open from $1"
+    read -r ax ay aw ah < <(geometry "$about")
+    [ $((ax + aw / 2 - (x + w / 2))) -le 1 ] && [ $((ax + aw / 2 - (x + w / 2))) -ge -1 ] &&
+        [ $((ay + ah / 2 - (y + h / 2))) -le 1 ] && [ $((ay + ah / 2 - (y + h / 2))) -ge -1 ] ||
+        fail "About box from $1 at $ax,$ay size ${aw}x$ah is not centred over $x,$y ${w}x$h"
+    xdotool key Escape
+    for _ in $(seq 50); do
+        xdotool search --onlyvisible --name '^About Kestrin$' >/dev/null 2>&1 || return 0
+        sleep 0.1
+    done
+    fail "the About box from $1 did not close"
+}
+# The focus starts on "Go !", and Shift+Tab goes round to the About button.
 xdotool windowfocus --sync "$wid" 2>/dev/null
 xdotool key shift+Tab space
-about=$(XWaitWindow "About Kestrin" 10) || fail "the About box did not open"
-read -r ax ay aw ah < <(geometry "$about")
-[ $((ax + aw / 2 - (x + w / 2))) -le 1 ] && [ $((ax + aw / 2 - (x + w / 2))) -ge -1 ] &&
-    [ $((ay + ah / 2 - (y + h / 2))) -le 1 ] && [ $((ay + ah / 2 - (y + h / 2))) -ge -1 ] ||
-    fail "About box at $ax,$ay size ${aw}x$ah is not centred over $x,$y ${w}x$h"
-xdotool key Escape
-for _ in $(seq 50); do
-    xdotool search --onlyvisible --name '^About Kestrin$' >/dev/null 2>&1 || break
-    sleep 0.1
-done
+check_about "the button"
+# The system menu's last item: a click on the caption's icon opens the menu.
+xdotool mousemove --window "$wid" 10 10 click 1
+sleep 0.5
+xdotool key Up Return
+check_about "the system menu"
 
 # F1 opens the help in the browser at the main window's topic: Wine's browser launcher is told to
 # use a recorder of the address it is given.
