@@ -1,6 +1,6 @@
 #include "output/ToneGenerator.h"
 #include "settings/AtomicFile.h"
-#include "ui/SenderApp.h"
+#include "ui/windows/SenderApp.h"
 
 #include <QGuiApplication>
 #include <cstdlib>

@@ -3,6 +3,10 @@
 if(NOT KESTRIN_BUILD_UI)
     return()
 endif()
+if(WIN32)
+    include(${CMAKE_CURRENT_LIST_DIR}/PackagingWindows.cmake)
+    return()
+endif()
 
 include(GNUInstallDirs)
 # Debian keeps each package's licence at /usr/share/doc/<package>/copyright, and a native

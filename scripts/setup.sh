@@ -23,6 +23,8 @@ packages=(
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64
     # packaging checks
     desktop-file-utils appstream dpkg-dev file lintian man-db
+    # the Windows cross build (icon drawn with Python), its tests under Wine, and its installer
+    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 nsis python3
 )
 
 missing=()

@@ -3,6 +3,9 @@
 an SVG of the 32x32 drawing. Plain Python (zlib, struct), so it runs anywhere:
 
     python3 resources/icons/draw_icon.py resources/icons
+
+With --ico FILE it writes both images as one Windows .ico instead (16-colour bitmaps, as the
+Windows program's resources take them); the build does that.
 """
 import os
 import struct
@@ -84,6 +87,27 @@ def write_png(path, pixels):
         f.write(png_chunk(b"IEND", b""))
 
 
+def write_ico(path, images):
+    """Writes each image (a size x size list of palette rows) as a 4-bit bitmap in one .ico."""
+    palette = b"".join(struct.pack("<BBBB", b, g, r, 0) for r, g, b in PALETTE)
+    entries, bodies = [], []
+    offset = 6 + 16 * len(images)
+    for pixels in images:
+        size = len(pixels)
+        header = struct.pack("<IiiHHIIiiII", 40, size, 2 * size, 1, 4, 0, 0, 0, 0, 16, 0)
+        xor_rows, and_rows = [], []
+        for row in reversed(pixels):  # bitmaps run bottom-up
+            packed = bytes((row[x] << 4) | row[x + 1] for x in range(0, size, 2))
+            xor_rows.append(packed + b"\0" * (-len(packed) % 4))
+            and_rows.append(b"\0" * (((size + 31) // 32) * 4))  # fully opaque
+        body = header + palette + b"".join(xor_rows) + b"".join(and_rows)
+        entries.append(struct.pack("<BBBBHHII", size, size, 16, 0, 1, 4, len(body), offset))
+        bodies.append(body)
+        offset += len(body)
+    with open(path, "wb") as f:
+        f.write(struct.pack("<HHH", 0, 1, len(images)) + b"".join(entries) + b"".join(bodies))
+
+
 def write_svg(path, drawing, size):
     background, shapes = drawing
     hex_of = lambda index: "#%02x%02x%02x" % PALETTE[index]
@@ -109,6 +133,9 @@ def write_svg(path, drawing, size):
 
 
 def main():
+    if len(sys.argv) == 3 and sys.argv[1] == "--ico":
+        write_ico(sys.argv[2], [rasterise(32, LARGE), rasterise(16, SMALL)])
+        return
     out = sys.argv[1] if len(sys.argv) > 1 else os.path.dirname(os.path.abspath(__file__))
     write_png(os.path.join(out, "kestrin-32.png"), rasterise(32, LARGE))
     write_png(os.path.join(out, "kestrin-16.png"), rasterise(16, SMALL))

@@ -1,4 +1,4 @@
-#include "ui/AboutDlg.h"
+#include "ui/windows/AboutDlg.h"
 
 #include "tests/ui/TestApp.h"
 #include "tests/ui/UiTestSupport.h"

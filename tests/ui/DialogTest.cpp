@@ -1,10 +1,12 @@
-#include "ui/Dialog.h"
+#include "ui/framework/qt/Dialog.h"
 
 #include "tests/ui/TestApp.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/AboutDlg.h"
-#include "ui/DialogUnits.h"
-#include "ui/SliderCtrl.h"
+#include "ui/framework/DataExchange.h"
+#include "ui/framework/qt/DialogKeys.h"
+#include "ui/framework/qt/DialogUnits.h"
+#include "ui/framework/qt/SliderCtrl.h"
+#include "ui/windows/AboutDlg.h"
 
 #include <QAbstractButton>
 #include <QLabel>

@@ -1,4 +1,4 @@
-#include "ui/DialogUnits.h"
+#include "ui/framework/qt/DialogUnits.h"
 
 #include "resources/Resource.h"
 

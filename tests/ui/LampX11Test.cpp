@@ -4,7 +4,7 @@
 // own, as any other program would see it.
 
 #include "engine/KeyElement.h"
-#include "ui/LampPanel.h"
+#include "ui/framework/qt/LampPanel.h"
 
 #include <QApplication>
 #include <QTest>

@@ -1,6 +1,6 @@
 #include "resources/DialogTemplate.h"
 #include "resources/Resource.h"
-#include "ui/ResourceLoader.h"
+#include "ui/framework/qt/ResourceLoader.h"
 
 #include <QImage>
 #include <gtest/gtest.h>

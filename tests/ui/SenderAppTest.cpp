@@ -1,9 +1,9 @@
-#include "ui/SenderApp.h"
+#include "ui/windows/SenderApp.h"
 
 #include "resources/Resource.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/AboutDlg.h"
-#include "ui/SenderDlg.h"
+#include "ui/windows/AboutDlg.h"
+#include "ui/windows/SenderDlg.h"
 
 #include <QTemporaryDir>
 #include <QTest>

@@ -1,10 +1,10 @@
-#include "ui/SenderDlg.h"
+#include "ui/windows/SenderDlg.h"
 
 #include "engine/KeyElement.h"
 #include "resources/Resource.h"
 #include "tests/ui/TestApp.h"
 #include "tests/ui/UiTestSupport.h"
-#include "ui/LampPanel.h"
+#include "ui/framework/qt/LampPanel.h"
 
 #include <QMenu>
 #include <QPlainTextEdit>

@@ -1,7 +1,7 @@
 #pragma once
 
 #include "resources/Resource.h"
-#include "ui/WinApp.h"
+#include "ui/framework/qt/WinApp.h"
 
 #include <cstdint>
 #include <vector>

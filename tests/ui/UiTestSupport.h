@@ -1,6 +1,6 @@
 #pragma once
 
-#include "ui/Dialog.h"
+#include "ui/framework/qt/Dialog.h"
 
 #include <QApplication>
 #include <functional>
