@@ -10,14 +10,18 @@
 #   SoundStop               stops whichever runs
 #   SoundKill               kills the sound server (every PipeWire process), leaving its dir
 #   SoundRestart            starts it again on the same socket after SoundKill
+#   PipeWireMissedCycles    prints how many graph cycles the clients' nodes missed so far: a node
+#                           woken too late for its cycle plays (or records) a quantum of silence
 # Works as root with no display; nothing listens on the network.
 
 PIPEWIRE_PIDS="" SOUND_SERVER=""
 
 # Starts one daemon with the private environment and no display; its PID joins PIPEWIRE_PIDS.
+# Level 3 logs, among a few hundred other lines, each graph cycle that a client missed.
 PipeWireDaemon()
 {
-    env -u DISPLAY -u WAYLAND_DISPLAY "$@" >>"$PULSE_DIR/pipewire.log" 2>&1 &
+    env -u DISPLAY -u WAYLAND_DISPLAY PIPEWIRE_DEBUG="${PIPEWIRE_DEBUG:-3}" "$@" \
+        >>"$PULSE_DIR/pipewire.log" 2>&1 &
     PIPEWIRE_PIDS="$PIPEWIRE_PIDS $!"
 }
 
@@ -66,6 +70,12 @@ PipeWireStart()
     echo "PipeWire did not start:" >&2
     cat "$PULSE_DIR/pipewire.log" >&2
     return 1
+}
+
+PipeWireMissedCycles()
+{
+    awk '/client missed [0-9]+ wakeups/ { for (i = 1; i < NF; ++i) if ($i == "missed") n += $(i + 1) }
+         END { print n + 0 }' "$PULSE_DIR/pipewire.log" 2>/dev/null || echo 0
 }
 
 PipeWireKill()

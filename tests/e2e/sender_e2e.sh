@@ -47,6 +47,11 @@ sleep 27
 xdotool key Escape
 WaitForEnd 10 || exit 1
 RecordStop
+# Holes come from the program or from a sound server woken too late for its cycles (PipeWire
+# counts those; an idle virtual machine may wake it late): this tells which, and fails nothing.
+if [ "$server" = pipewire ]; then
+    echo "graph cycles missed by PipeWire's clients: $(PipeWireMissedCycles)"
+fi
 
 SendCheck "$listen" "$work/sound.wav" "$status" "$work/stderr" "$work/config" || exit 1
 echo "PASS"
