@@ -66,10 +66,26 @@ PipeWireStart()
     export DBUS_SESSION_BUS_ADDRESS=unix:path=$PULSE_DIR/bus
     export XDG_CONFIG_HOME=$PULSE_DIR/config XDG_STATE_HOME=$PULSE_DIR/state
     SOUND_SERVER=pipewire
+    PipeWireKeepCoresAwake
     PipeWireUp && return 0
     echo "PipeWire did not start:" >&2
     cat "$PULSE_DIR/pipewire.log" >&2
     return 1
+}
+
+# On this kind of virtual machine an idle core wakes late, and PipeWire's graph then misses its
+# 5 ms cycles (pipewire-pulse logs "client missed N wakeups" for the program and the recorder
+# alike), cutting holes into the recording that no client can prevent. A busy loop per core at
+# the lowest priority (SCHED_IDLE) keeps the cores awake; it runs only when nothing else wants
+# the core, so it takes no time from the program or the servers.
+PipeWireKeepCoresAwake()
+{
+    local _
+    PIPEWIRE_AWAKE_PIDS=""
+    for _ in $(seq "$(nproc)"); do
+        chrt -i 0 sh -c 'while :; do :; done' &
+        PIPEWIRE_AWAKE_PIDS="$PIPEWIRE_AWAKE_PIDS $!"
+    done
 }
 
 PipeWireMissedCycles()
@@ -92,6 +108,12 @@ PipeWireStop()
 {
     RecordStop
     PipeWireKill
+    local pid
+    for pid in ${PIPEWIRE_AWAKE_PIDS:-}; do
+        kill "$pid" 2>/dev/null || true
+        wait "$pid" 2>/dev/null || true
+    done
+    PIPEWIRE_AWAKE_PIDS=""
     [ "$SOUND_SERVER" = pipewire ] && [ -n "$PULSE_DIR" ] && rm -rf "$PULSE_DIR" && PULSE_DIR=""
     [ "$SOUND_SERVER" = pipewire ] && SOUND_SERVER=""
     return 0
