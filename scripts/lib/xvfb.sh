@@ -43,10 +43,17 @@ XWaitWindow()
 {
     local name=$1 seconds=${2:-20}
     # Anchored so that "About Kestrin" and the like never match "Kestrin".
-    local ids
-    ids=$(timeout "$seconds" xdotool search --sync --onlyvisible --name "^${name}\$" 2>/dev/null) ||
-        return 1
-    printf '%s\n' "${ids%%$'\n'*}"
+    # Polled rather than with --sync, whose search could keep missing a window that a slow start
+    # (AddressSanitizer) mapped while the search walked the tree.
+    local ids _
+    for _ in $(seq $((seconds * 5))); do
+        ids=$(xdotool search --onlyvisible --name "^${name}\$" 2>/dev/null) && [ -n "$ids" ] && {
+            printf '%s\n' "${ids%%$'\n'*}"
+            return 0
+        }
+        sleep 0.2
+    done
+    return 1
 }
 
 XStop()
