@@ -25,10 +25,11 @@ for folder in "${!allowed[@]}"; do
 done
 # Inside ui/: the dialog framework knows nothing of Kestrin's windows, and a face (qt/, win32/)
 # knows nothing of the other. Kestrin's windows see the face the build chose as "ui/face/", and
-# only their own face's part of them sees a face by name. folder: the ui/ folders whose headers it
+# only their own face's part of them sees a face by name; so does the framework's portable part,
+# written once against either face. folder: the ui/ folders whose headers it
 # may include.
 declare -A ui_allowed=(
-    [ui/framework]="ui/framework"
+    [ui/framework]="ui/framework ui/face"
     [ui/framework/qt]="ui/framework ui/framework/qt"
     [ui/framework/win32]="ui/framework ui/framework/win32"
     [ui/windows]="ui/framework ui/face ui/windows"
