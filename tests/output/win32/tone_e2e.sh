@@ -11,33 +11,34 @@ prefix=$1 smoke=$2 listen=$3
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 # shellcheck source=../../../scripts/lib/pulse.sh
 . "$root/scripts/lib/pulse.sh"
+# shellcheck source=../../../scripts/lib/wine.sh
+. "$root/scripts/lib/wine.sh"
 Cleanup()
 {
     PulseStop
-    WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+    WineStop
 }
 trap Cleanup EXIT
 Fail() { echo "FAIL: $*" >&2; exit 1; }
-# Windows programs end their lines with CR LF.
-Wine() { chrt -r 10 "$root/scripts/wine-run.sh" "$prefix" "$@" | tr -d '\r'; }
+# At real-time priority; Windows programs end their lines with CR LF.
+WineRt() { chrt -r 10 "$root/scripts/wine-run.sh" "$WINEPREFIX" "$@" | tr -d '\r'; }
 
 # A server that does not start is the machine's fault, not the program's: it gets a second try.
 # What the program plays is judged once.
 PulseStart || { PulseStop; echo "once more"; PulseStart; } || Fail "no PulseAudio server"
-"$root/scripts/wine-run.sh" "$prefix" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f \
-    >/dev/null
+WineStart "$prefix" alsa || Fail "no Wine prefix"
 
 RecordStart "$PULSE_DIR/elements.wav"
-Wine "$smoke" play
+WineRt "$smoke" play
 RecordStop
-Wine "$smoke" check "$PULSE_DIR/elements.wav" || Fail "the elements"
+WineRt "$smoke" check "$PULSE_DIR/elements.wav" || Fail "the elements"
 
 # One sender throughout, as the program keeps one tone generator: "PARIS"; the server killed,
 # "E" (silent, and it must not hang); the server started again on the same socket, "PARIS" once
 # more. Wine's ALSA driver reports no lost device: the stream sees that the device takes nothing.
 mkfifo "$PULSE_DIR/in"
 # Straight to the file, unfiltered, so that each reply is there at once.
-chrt -r 10 "$root/scripts/wine-run.sh" "$prefix" "$smoke" sends <"$PULSE_DIR/in" \
+chrt -r 10 "$root/scripts/wine-run.sh" "$WINEPREFIX" "$smoke" sends <"$PULSE_DIR/in" \
     >"$PULSE_DIR/out" 2>/dev/null &
 sender=$!
 exec 3>"$PULSE_DIR/in"
@@ -60,7 +61,7 @@ SendHeard()
     RecordStart "$PULSE_DIR/$name.wav"
     Send PARIS 10 >/dev/null || Fail "$name: the send did not end"
     RecordStop
-    heard=$(Wine "$listen" "$PULSE_DIR/$name.wav" 60)
+    heard=$(WineRt "$listen" "$PULSE_DIR/$name.wav" 60)
     echo "$name: $(tr '\n' ' ' <<<"$heard")"
     grep -qx 'text: PARIS' <<<"$heard" || Fail "$name: not PARIS"
     grep -qx 'holes: 0' <<<"$heard" || Fail "$name: a hole"

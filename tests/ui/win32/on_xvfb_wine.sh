@@ -7,13 +7,15 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 # shellcheck source=../../../scripts/lib/xvfb.sh
 source "$root/scripts/lib/xvfb.sh"
-prefix=$1
-shift
+# shellcheck source=../../../scripts/lib/wine.sh
+source "$root/scripts/lib/wine.sh"
 
 XStart || exit 1
 stop() {
-    WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null
+    WineStop
     XStop
 }
 trap stop EXIT
-"$root/scripts/wine-run.sh" "$prefix" "$@"
+WineStart "$1" || exit 1
+shift
+Wine "$@"

@@ -9,12 +9,12 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 # shellcheck source=../../../scripts/lib/xvfb.sh
 source "$root/scripts/lib/xvfb.sh"
+# shellcheck source=../../../scripts/lib/wine.sh
+source "$root/scripts/lib/wine.sh"
 exe=$(realpath "$1")
-WINEPREFIX=$(realpath -m "$2")
-export WINEPREFIX
 work=$(mktemp -d)
 stop() {
-    /usr/lib/wine/wineserver -k 2>/dev/null
+    WineStop
     XStop
     rm -rf "$work"
 }
@@ -24,12 +24,9 @@ fail() {
     exit 1
 }
 XStart || exit 1
-# Boots the prefix, once, before anything is timed.
-"$root/scripts/wine-run.sh" "$WINEPREFIX" cmd /c exit </dev/null >/dev/null 2>&1
-# No sound device here: Wine's own ALSA code would say so on stderr, which is Wine's, not ours.
-# Without an audio driver the program plays silently, as on a Windows machine without one.
-"$root/scripts/wine-run.sh" "$WINEPREFIX" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "" /f \
-    </dev/null >/dev/null 2>&1
+# Booted before anything is timed, with no sound device: the program plays silently, as on a
+# Windows machine without one.
+WineStart "$2" || fail "no Wine prefix"
 ini="$WINEPREFIX/drive_c/users/$(id -un)/AppData/Roaming/kestrin.INI"
 rm -f "$ini"
 
@@ -40,7 +37,7 @@ geometry() {
 }
 
 start=$(date +%s%N)
-"$root/scripts/wine-run.sh" "$WINEPREFIX" "$exe" 2>"$work/stderr" &
+Wine "$exe" 2>"$work/stderr" &
 pid=$!
 wid=$(XWaitWindow Kestrin 30) || fail "the main window did not open"
 echo "main window after $((($(date +%s%N) - start) / 1000000)) ms"
@@ -78,8 +75,8 @@ check_about "the system menu"
 # use a recorder of the address it is given.
 printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\n' "$work/browsed" >"$work/browser"
 chmod +x "$work/browser"
-"$root/scripts/wine-run.sh" "$WINEPREFIX" reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers \
-    /t REG_SZ /d "$work/browser" /f </dev/null >/dev/null 2>&1
+Wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /t REG_SZ /d "$work/browser" /f \
+    </dev/null >/dev/null 2>&1
 xdotool windowfocus --sync "$wid" 2>/dev/null
 xdotool key F1
 for _ in $(seq 100); do
