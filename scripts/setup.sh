@@ -19,11 +19,10 @@ packages=(
     weston xwayland qt6-wayland dbus at-spi2-core python3-pyatspi
     # tests: a window manager that draws frames
     openbox
-    # the Windows build: cross-compiled with MinGW-w64, its tests run under Wine
-    g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64
     # packaging checks
     desktop-file-utils appstream dpkg-dev file lintian man-db
-    # the Windows cross build (icon drawn with Python), its tests under Wine, and its installer
+    # the Windows build: cross-compiled with MinGW-w64 (icon drawn with Python), its tests run
+    # under Wine, and its installer
     g++-mingw-w64-x86-64-posix binutils-mingw-w64-x86-64 googletest wine64 nsis python3
 )
 
