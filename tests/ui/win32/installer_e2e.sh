@@ -8,12 +8,13 @@ set -uo pipefail
 root=$(cd "$(dirname "$0")/../../.." && pwd)
 # shellcheck source=../../../scripts/lib/xvfb.sh
 source "$root/scripts/lib/xvfb.sh"
+# shellcheck source=../../../scripts/lib/wine.sh
+source "$root/scripts/lib/wine.sh"
 build=$(realpath "$1")
-WINEPREFIX=$(realpath -m "$2")
-export WINEPREFIX
+prefix=$(realpath -m "$2")
 work=$(mktemp -d)
 stop() {
-    /usr/lib/wine/wineserver -k 2>/dev/null
+    WineStop
     XStop
     rm -rf "$work"
 }
@@ -22,7 +23,7 @@ fail() {
     echo "FAIL: $*" >&2
     exit 1
 }
-run() { "$root/scripts/wine-run.sh" "$WINEPREFIX" "$@" </dev/null; }
+run() { Wine "$@" </dev/null; }
 
 (cd "$work" && cpack -G NSIS --config "$build/CPackConfig.cmake" >cpack.log 2>&1) ||
     fail "cpack: $(tail -5 "$work/cpack.log")"
@@ -30,11 +31,10 @@ installer=$(ls "$work"/Kestrin-*-win64.exe) || fail "no installer made"
 # The manifest makensis embeds says whether Windows must elevate the installer.
 grep -aq 'requestedExecutionLevel level="asInvoker"' "$installer" ||
     fail "the installer asks for elevation"
-rm -rf "$WINEPREFIX"
+# A fresh prefix, with no sound device.
+rm -rf "$prefix"
 XStart || exit 1
-run cmd /c exit >/dev/null 2>&1
-# No sound device here: Wine's own ALSA code would say so on stderr (see program_e2e.sh).
-run reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "" /f >/dev/null 2>&1
+WineStart "$prefix" || fail "no Wine prefix"
 
 user=${USER:-$(id -un)}
 dir="$WINEPREFIX/drive_c/users/$user/AppData/Local/Programs/Kestrin"
