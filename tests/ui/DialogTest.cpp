@@ -222,7 +222,9 @@ TEST(Dialog, AboutBoxIsCentredOverItsOwnerAndStaysInTheWorkArea)
             owner = main.GetSafeWidget()->frameGeometry();
             CAboutDlg().DoModal();
         });
-        EXPECT_EQ(about, CentredInWorkArea(about.size(), owner, area));
+        EXPECT_EQ(ToScreenRect(about),
+            CentredInWorkArea(
+                about.width(), about.height(), ToScreenRect(owner), ToScreenRect(area)));
         EXPECT_TRUE(area.contains(about)) << about.x() << "," << about.y();
     }
 }

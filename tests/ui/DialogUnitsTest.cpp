@@ -59,28 +59,5 @@ TEST(DialogUnits, DialogFontIsTheDesktopSansSerifAtTheTemplatesSize)
         DialogFont(8).family(), QFontDatabase::systemFont(QFontDatabase::GeneralFont).family());
 }
 
-TEST(DialogUnits, CentringTruncatesHalvesAndKeepsTheWindowInsideTheWorkArea)
-{
-    const QRect area(0, 0, 1280, 770);
-    const struct {
-        const char* name;
-        QSize size;
-        QRect centreOn;
-        QPoint expected;
-    } cases[] = {
-        { "over the owner", { 300, 100 }, { 100, 100, 500, 300 }, { 200, 200 } },
-        { "odd halves", { 11, 11 }, { 0, 0, 101, 51 }, { 45, 20 } },
-        { "in the work area", { 576, 202 }, area, { 352, 284 } },
-        { "left edge out", { 300, 100 }, { -200, 300, 300, 100 }, { 0, 300 } },
-        { "right edge out", { 300, 100 }, { 1180, 300, 300, 100 }, { 980, 300 } },
-        { "top edge out", { 300, 100 }, { 500, -90, 300, 100 }, { 500, 0 } },
-        { "bottom edge out", { 300, 100 }, { 500, 760, 300, 100 }, { 500, 670 } },
-        { "wider than the area: left wins", { 1300, 800 }, area, { 0, 0 } },
-    };
-    for (const auto& c : cases) {
-        EXPECT_EQ(CentredInWorkArea(c.size, c.centreOn, area), QRect(c.expected, c.size)) << c.name;
-    }
-}
-
 } // namespace
 } // namespace kestrin

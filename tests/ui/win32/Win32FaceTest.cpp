@@ -1,6 +1,7 @@
 #include "resources/DialogTemplate.h"
 #include "resources/Resource.h"
 #include "ui/framework/DataExchange.h"
+#include "ui/framework/Placement.h"
 #include "ui/framework/win32/Dialog.h"
 #include "ui/framework/win32/SliderCtrl.h"
 #include "ui/framework/win32/Win32.h"
@@ -157,6 +158,64 @@ TEST(Win32FaceSession, LoggingOffLetsTheSessionEndAndSavesAsARunCutShort)
         d.EndDialog(IDOK);
     });
     EXPECT_EQ(dlg.DoModal(), IDOK);
+}
+
+// Notes where it stood, once placed and shown, and ends at once.
+class PlacedDlg final : public CDialog {
+public:
+    PlacedDlg(int templateId, CDialog* parent)
+        : CDialog(templateId, parent)
+    { }
+    bool OnInitDialog() override
+    {
+        CDialog::OnInitDialog();
+        PostMessageW(GetSafeHwnd(), WM_COMMAND, IDOK, 0);
+        return true;
+    }
+    void OnOK() override
+    {
+        GetWindowRect(GetSafeHwnd(), &placed);
+        CDialog::OnOK();
+    }
+    RECT placed {};
+};
+
+TEST(Win32FacePlacement, AboutBoxCentresOverItsOwnerAndStaysInsideTheWorkArea)
+{
+    RECT area {};
+    SystemParametersInfoW(SPI_GETWORKAREA, 0, &area, 0);
+    const struct {
+        const char* name;
+        int x, y; // where the owner's outer corner is put
+    } cases[] = {
+        { "in the middle", 300, 200 },
+        { "past the left edge", -300, 200 },
+        { "past the right edge", static_cast<int>(area.right) - 60, 200 },
+        { "past the top edge", 300, -200 },
+        { "past the bottom edge", 300, static_cast<int>(area.bottom) - 40 },
+    };
+    const auto rect = [](const RECT& r) { return ScreenRect { r.left, r.top, r.right, r.bottom }; };
+    for (const auto& c : cases) {
+        RECT owner {};
+        RECT about {};
+        ProbeDlg main(IDD_MAIN, [&](ProbeDlg& d) {
+            SetWindowPos(d.GetSafeHwnd(), nullptr, c.x, c.y, 0, 0, SWP_NOSIZE | SWP_NOZORDER);
+            ShowWindow(d.GetSafeHwnd(), SW_SHOWNA);
+            GetWindowRect(d.GetSafeHwnd(), &owner);
+            PlacedDlg box(IDD_ABOUTBOX, &d);
+            box.DoModal();
+            about = box.placed;
+            d.EndDialog(IDOK);
+        });
+        EXPECT_EQ(main.DoModal(), IDOK) << c.name;
+        EXPECT_EQ(rect(about),
+            CentredInWorkArea(
+                about.right - about.left, about.bottom - about.top, rect(owner), rect(area)))
+            << c.name;
+        EXPECT_TRUE(about.left >= area.left && about.top >= area.top && about.right <= area.right
+            && about.bottom <= area.bottom)
+            << c.name << ": " << about.left << "," << about.top;
+    }
 }
 
 class NoSleep final : public Sleeper {

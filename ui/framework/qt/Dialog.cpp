@@ -258,10 +258,12 @@ void CDialog::CentreWindow(const QMargins& frame)
     QRect centreOn = workArea;
     if (ownerWindow != nullptr && ownerWindow->isVisible() && !ownerWindow->isMinimized())
         centreOn = ownerWindow->frameGeometry();
-    const QRect outer = CentredInWorkArea(m_window->size().grownBy(frame), centreOn, workArea);
+    const QSize outer = m_window->size().grownBy(frame);
+    const ScreenRect placed = CentredInWorkArea(
+        outer.width(), outer.height(), ToScreenRect(centreOn), ToScreenRect(workArea));
     // A move places the frame's outer corner, except on a native window that is not framed yet:
     // that one Qt places itself, and the window manager then frames it where it is.
-    QPoint corner = outer.topLeft();
+    QPoint corner(placed.left, placed.top);
     if (m_window->testAttribute(Qt::WA_WState_Created) && FrameMargins(*m_window).isNull())
         corner += QPoint(frame.left(), frame.top());
     m_window->move(corner);

@@ -40,25 +40,9 @@ QRect MapDialogRect(const DialogUnitRect& rect, QSize baseUnits)
         MulDiv(rect.cy, by, 8) };
 }
 
-QRect CentredInWorkArea(QSize size, const QRect& centreOn, const QRect& workArea)
+ScreenRect ToScreenRect(const QRect& rect)
 {
-    // Edges as the platform keeps them: right and bottom exclusive.
-    const int centreRight = centreOn.x() + centreOn.width();
-    const int centreBottom = centreOn.y() + centreOn.height();
-    const int areaRight = workArea.x() + workArea.width();
-    const int areaBottom = workArea.y() + workArea.height();
-
-    int left = (centreOn.x() + centreRight) / 2 - size.width() / 2;
-    int top = (centreOn.y() + centreBottom) / 2 - size.height() / 2;
-    if (left < workArea.x())
-        left = workArea.x();
-    else if (left + size.width() > areaRight)
-        left = areaRight - size.width();
-    if (top < workArea.y())
-        top = workArea.y();
-    else if (top + size.height() > areaBottom)
-        top = areaBottom - size.height();
-    return { QPoint(left, top), size };
+    return { rect.x(), rect.y(), rect.x() + rect.width(), rect.y() + rect.height() };
 }
 
 } // namespace kestrin

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "resources/DialogTemplate.h"
+#include "ui/framework/Placement.h"
 
 #include <QFont>
 #include <QRect>
@@ -23,9 +24,7 @@ QSize DialogBaseUnits(const QFont& font);
 // of the base height.
 QRect MapDialogRect(const DialogUnitRect& rect, QSize baseUnits);
 
-// Where a window of outer size `size` goes when centred on `centreOn` (both halves truncated)
-// and then moved inside `workArea`: a left edge sticking out is put on the area's left edge, or
-// else a right edge on its right edge; the same for top and bottom.
-QRect CentredInWorkArea(QSize size, const QRect& centreOn, const QRect& workArea);
+// The same rectangle in the framework's portable terms.
+ScreenRect ToScreenRect(const QRect& rect);
 
 } // namespace kestrin

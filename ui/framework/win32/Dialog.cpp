@@ -2,6 +2,7 @@
 
 #include "resources/Resource.h"
 #include "ui/framework/DataExchange.h"
+#include "ui/framework/Placement.h"
 #include "ui/framework/win32/DialogTemplateEx.h"
 #include "ui/framework/win32/WideText.h"
 #include "ui/framework/win32/WinApp.h"
@@ -14,14 +15,9 @@ namespace {
 
 const wchar_t* const kDialogProperty = L"kestrin.CDialog";
 
-// Moves [start, start + size) just far enough to lie inside [low, high): the low edge first.
-int Clamp(int start, int size, int low, int high)
+ScreenRect FromRect(const RECT& r)
 {
-    if (start < low)
-        return low;
-    if (start + size > high)
-        return high - size;
-    return start;
+    return { r.left, r.top, r.right, r.bottom };
 }
 
 } // namespace
@@ -335,11 +331,9 @@ void CDialog::Centre()
         }
         centreOn = area;
     }
-    const int left
-        = Clamp((centreOn.left + centreOn.right) / 2 - width / 2, width, area.left, area.right);
-    const int top
-        = Clamp((centreOn.top + centreOn.bottom) / 2 - height / 2, height, area.top, area.bottom);
-    SetWindowPos(m_hwnd, nullptr, left, top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
+    const ScreenRect placed = CentredInWorkArea(width, height, FromRect(centreOn), FromRect(area));
+    SetWindowPos(
+        m_hwnd, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
 
 } // namespace kestrin
