@@ -6,6 +6,8 @@
 
 namespace kestrin {
 
+// Text as the user interface shows it.
+using UiString = QString;
 using Icon = QIcon;
 
 // The icon with this resource id in all its images; null when there is none.

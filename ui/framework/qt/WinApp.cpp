@@ -33,12 +33,6 @@
 namespace kestrin {
 namespace {
 
-CWinApp*& Current()
-{
-    static CWinApp* app = nullptr;
-    return app;
-}
-
 // What the watcher thread tells the user-interface thread. Never destroyed: the watcher is
 // detached and may still run while static objects go.
 struct TerminationState {
@@ -253,27 +247,6 @@ void HoldStartMessage(QtMsgType type, const QMessageLogContext& context, const Q
 
 } // namespace
 
-CWinApp::CWinApp(const char* appName)
-    : m_appName(appName != nullptr ? QString::fromUtf8(appName) : QString())
-    , m_previous(std::exchange(Current(), this))
-{ }
-
-CWinApp::~CWinApp()
-{
-    if (Current() == this)
-        Current() = m_previous;
-}
-
-CWinApp* CWinApp::Get()
-{
-    return Current();
-}
-
-bool CWinApp::InitInstance()
-{
-    return true;
-}
-
 int CWinApp::Run()
 {
     // The exit status carries no meaning; the loop's own is dropped for ExitInstance's.
@@ -281,29 +254,11 @@ int CWinApp::Run()
     return ExitInstance();
 }
 
-int CWinApp::ExitInstance()
-{
-    return 0;
-}
-
 QString CWinApp::AppName() const
 {
-    if (!m_appName.isEmpty() || QCoreApplication::instance() == nullptr)
-        return m_appName;
+    if (!m_appName.empty() || QCoreApplication::instance() == nullptr)
+        return QString::fromStdString(m_appName);
     return QFileInfo(QCoreApplication::applicationFilePath()).completeBaseName();
-}
-
-QIcon CWinApp::LoadIcon(int id) const
-{
-    return LoadIconResource(id);
-}
-
-bool CWinApp::RouteCommand(CDialog& from, int id, int code)
-{
-    CDialog* previous = std::exchange(m_commandSource, &from);
-    const bool handled = OnCmdMsg(id, code);
-    m_commandSource = previous;
-    return handled;
 }
 
 void CWinApp::OnHelp()
@@ -321,15 +276,6 @@ void CWinApp::OnHelp()
     ShowHelpTopic(dialog->GetHelpContext());
     QApplication::restoreOverrideCursor();
 }
-
-void CWinApp::ShowHelpTopic(std::uint32_t) { }
-
-void CWinApp::OnTerminationSignal()
-{
-    ::_exit(0);
-}
-
-void CWinApp::OnRunCutShort() { }
 
 void EndOnLostDisplay()
 {

@@ -4,41 +4,9 @@
 #include "ui/framework/win32/WideText.h"
 #include "ui/framework/win32/Win32.h"
 
-#include <cstdlib>
 #include <filesystem>
-#include <utility>
 
 namespace kestrin {
-namespace {
-
-CWinApp*& Current()
-{
-    static CWinApp* app = nullptr;
-    return app;
-}
-
-} // namespace
-
-CWinApp::CWinApp(const char* appName)
-    : m_appName(appName != nullptr ? appName : "")
-    , m_previous(std::exchange(Current(), this))
-{ }
-
-CWinApp::~CWinApp()
-{
-    if (Current() == this)
-        Current() = m_previous;
-}
-
-CWinApp* CWinApp::Get()
-{
-    return Current();
-}
-
-bool CWinApp::InitInstance()
-{
-    return true;
-}
 
 int CWinApp::Run()
 {
@@ -50,11 +18,6 @@ int CWinApp::Run()
     return ExitInstance();
 }
 
-int CWinApp::ExitInstance()
-{
-    return 0;
-}
-
 UiString CWinApp::AppName() const
 {
     if (!m_appName.empty())
@@ -62,19 +25,6 @@ UiString CWinApp::AppName() const
     wchar_t path[MAX_PATH] = {};
     GetModuleFileNameW(nullptr, path, MAX_PATH);
     return std::filesystem::path(path).stem().wstring();
-}
-
-Icon CWinApp::LoadIcon(int id) const
-{
-    return LoadIconResource(id);
-}
-
-bool CWinApp::RouteCommand(CDialog& from, int id, int code)
-{
-    CDialog* previous = std::exchange(m_commandSource, &from);
-    const bool handled = OnCmdMsg(id, code);
-    m_commandSource = previous;
-    return handled;
 }
 
 void CWinApp::OnHelp()
@@ -91,15 +41,6 @@ void CWinApp::OnHelp()
     ShowHelpTopic(dialog->GetHelpContext());
     SetCursor(previous);
 }
-
-void CWinApp::OnTerminationSignal()
-{
-    std::_Exit(0);
-}
-
-void CWinApp::OnRunCutShort() { }
-
-void CWinApp::ShowHelpTopic(std::uint32_t) { }
 
 int RunApplication()
 {
