@@ -2,7 +2,7 @@
 # The Windows program under Wine, as a user meets it: program_e2e.sh KESTRIN_EXE PREFIX. On a
 # private Xvfb and Wine prefix (both stopped at the end) it checks that the main window opens
 # centred in the work area, that "About" and the system menu's "About Kestrin..." open the About
-# box centred over it, that F1 opens the help at the main window's topic, that the lamp shows
+# box centred over it, that F1 opens the help at the topic of the window in focus, that the lamp shows
 # during a send, and that a click on the tone slider's left end, once released, is saved in
 # %APPDATA%\kestrin.INI when Escape ends the program with status 0 and nothing on stderr.
 set -uo pipefail
@@ -36,6 +36,26 @@ geometry() {
         /Width/{w=$2} /Height/{h=$2} END{print x, y, w, h}'
 }
 
+# Help opens in the browser: Wine's browser launcher is told to use a recorder of the address it
+# is given.
+printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\n' "$work/browsed" >"$work/browser"
+chmod +x "$work/browser"
+Wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /t REG_SZ /d "$work/browser" /f \
+    </dev/null >/dev/null 2>&1
+# F1, then the address the browser was given must be the help at topic $1.
+check_help() {
+    local before
+    before=$(cat "$work/browsed" 2>/dev/null | wc -l)
+    xdotool key F1
+    for _ in $(seq 100); do
+        [ "$(cat "$work/browsed" 2>/dev/null | wc -l)" -gt "$before" ] && break
+        sleep 0.1
+    done
+    tail -n 1 "$work/browsed" 2>/dev/null | grep -q "kestrin\.html#$1\$" ||
+        fail "F1 in $2 did not open the help at $1: '$(tail -n 1 "$work/browsed" 2>/dev/null)'"
+    echo "help from $2 opened at $(tail -n 1 "$work/browsed")"
+}
+
 start=$(date +%s%N)
 Wine "$exe" 2>"$work/stderr" &
 pid=$!
@@ -54,6 +74,7 @@ check_about() {
     [ $((ax + aw / 2 - (x + w / 2))) -le 1 ] && [ $((ax + aw / 2 - (x + w / 2))) -ge -1 ] &&
         [ $((ay + ah / 2 - (y + h / 2))) -le 1 ] && [ $((ay + ah / 2 - (y + h / 2))) -ge -1 ] ||
         fail "About box from $1 at $ax,$ay size ${aw}x$ah is not centred over $x,$y ${w}x$h"
+    [ "$1" != "the button" ] || check_help 0x20064 "the About box"
     xdotool key Escape
     for _ in $(seq 50); do
         xdotool search --onlyvisible --name '^About Kestrin$' >/dev/null 2>&1 || return 0
@@ -71,21 +92,9 @@ sleep 0.5
 xdotool key Up Return
 check_about "the system menu"
 
-# F1 opens the help in the browser at the main window's topic: Wine's browser launcher is told to
-# use a recorder of the address it is given.
-printf '#!/bin/sh\nprintf "%%s\\n" "$*" >>"%s"\n' "$work/browsed" >"$work/browser"
-chmod +x "$work/browser"
-Wine reg add 'HKCU\Software\Wine\WineBrowser' /v Browsers /t REG_SZ /d "$work/browser" /f \
-    </dev/null >/dev/null 2>&1
+# F1 opens the help at the topic of the window in focus.
 xdotool windowfocus --sync "$wid" 2>/dev/null
-xdotool key F1
-for _ in $(seq 100); do
-    [ -s "$work/browsed" ] && break
-    sleep 0.1
-done
-grep -q 'kestrin\.html#0x20066$' "$work/browsed" 2>/dev/null ||
-    fail "F1 did not open the help at 0x20066: '$(cat "$work/browsed" 2>/dev/null)'"
-echo "help opened at $(cat "$work/browsed")"
+check_help 0x20066 "the main window"
 
 # "Go !" clicked: while the window thread sends, and handles no messages, the lamp's centre must
 # turn white on the screen (a pixel read from the X server) and dark again. Points are in pixels
