@@ -280,6 +280,22 @@ TEST(Win32FaceSliders, ReleasedCaptureSetsValueAndLabelKeyboardMovesAloneDoNot)
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
 
+TEST(Win32FaceText, TypedTextReachesASendAsUtf8SoNothingOutsideTheTableSounds)
+{
+    // Through the system's code page "€" would come out as a byte of its own or as "?", which
+    // has a row; as UTF-8 every byte is 128 or above, and none has one.
+    NoSleep sleeper;
+    NoWorkers workers;
+    const KeyerServices services { sleeper, workers, {} };
+    ProbeSenderDlg dlg(services, [](ProbeSenderDlg& d) {
+        SetWindowTextW(d.GetDlgItem(IDC_TEXT), L"E\u20AC\u00A0E\r\nT");
+        EXPECT_EQ(d.Text(),
+            "E\xE2\x82\xAC\xC2\xA0"
+            "E\r\nT");
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
 TEST(Win32FaceMenus, SystemMenuEndsWithASeparatorAndTheAboutItem)
 {
     NoSleep sleeper;
