@@ -2,13 +2,14 @@
 // records the sink and reads what this prints. Runs the real CSenderDlg with the services the
 // program gives it (the tone generator opened as WinMain opens it, the application's sleeper and
 // worker starter), and a second after the window opens clicks "Go !" and then Cancel, which the
-// window handles once the send is over. Its lamp surface is the real one, wrapped to note the
-// time after each drawing that lit or put out the lamp. Prints figures; never fails on a slow
-// machine. Figures are Wine's, not Windows'.
+// window handles once the send is over. Its lamp surface and sleeper are the real ones, wrapped to
+// note the time after each drawing that lit or put out the lamp, and each wait's start and end.
+// Prints figures; never fails on a slow machine. Figures are Wine's, not Windows'.
 //   wine_keying_bench [--paris]   the initial sentence at the default settings, or "PARIS PARIS"
 //                                 at 25 WPM
 // Prints "model tone START_MS LENGTH_MS" for every tone of the send as the timing rules give it,
-// then "lit NS" and "dark NS" on steady_clock (Wine's monotonic raw clock).
+// then "lit NS" and "dark NS" on steady_clock (Wine's monotonic raw clock), then how long the
+// lamp's drawings took, how late the waits ended and the work between them on the window thread.
 
 #include "SendModel.h"
 #include "output/ToneGenerator.h"
@@ -78,9 +79,53 @@ private:
     LampLog& m_log;
 };
 
+// The program's own sleeper; notes when each wait began and ended, as the preloaded trace of the
+// Linux benchmark does.
+class TimedSleeper final : public Sleeper {
+public:
+    struct Wait {
+        Clock::time_point start, end;
+        int ms;
+    };
+
+    TimedSleeper() { m_waits.reserve(8192); }
+
+    void Sleep(int ms) override
+    {
+        if (ms <= 0) {
+            m_real.Sleep(ms);
+            return;
+        }
+        const auto start = Clock::now();
+        m_real.Sleep(ms);
+        m_waits.push_back({ start, Clock::now(), ms });
+    }
+    void SendStarts() override { m_real.SendStarts(); }
+    void SendEnds() override { m_real.SendEnds(); }
+    Clock::time_point Now() override { return m_real.Now(); }
+
+    const std::vector<Wait>& Waits() const { return m_waits; }
+
+private:
+    TerminationSleeper m_real;
+    std::vector<Wait> m_waits;
+};
+
 double Ms(Clock::duration d)
 {
     return std::chrono::duration<double, std::milli>(d).count();
+}
+
+void PrintFigures(const char* name, std::vector<double> v)
+{
+    if (v.empty())
+        return;
+    std::sort(v.begin(), v.end());
+    const auto at = [&](double p) {
+        return v[static_cast<std::size_t>(p * static_cast<double>(v.size() - 1))];
+    };
+    std::printf("%-30s median %7.3f  p95 %7.3f  max %7.3f ms (n=%zu)\n", name, at(0.5), at(0.95),
+        at(1.0), v.size());
 }
 
 constexpr UINT_PTR kClickTimer = 1;
@@ -147,7 +192,7 @@ int main(int argc, char** argv)
     ToneGenerator tones;
     tones.OpenAsync();
     // As the application object holds them.
-    TerminationSleeper sleeper;
+    TimedSleeper sleeper;
     ThreadStarter workers;
     BenchDlg dlg(
         KeyerServices { sleeper, workers, tones.AsToneFunction(), tones.AsPrepareFunction() },
@@ -169,16 +214,31 @@ int main(int argc, char** argv)
     for (const Mark& mark : dlg.Log().marks)
         std::printf("%s %lld\n", mark.lit ? "lit" : "dark",
             static_cast<long long>(mark.at.time_since_epoch().count()));
-    auto drawing = dlg.Log().drawing;
-    if (!drawing.empty()) {
-        std::sort(drawing.begin(), drawing.end());
-        const auto at = [&](double p) {
-            return Ms(
-                drawing[static_cast<std::size_t>(p * static_cast<double>(drawing.size() - 1))]);
-        };
-        std::printf("a lamp drawing (the GDI call and showing it), ms: median %.3f p95 %.3f max "
-                    "%.3f (n=%zu)\n",
-            at(0.5), at(0.95), at(1.0), drawing.size());
+    std::vector<double> drawing;
+    for (const auto d : dlg.Log().drawing)
+        drawing.push_back(Ms(d));
+    PrintFigures("a lamp drawing, shown", drawing);
+    // The window thread between its waits, where the model has the same waits.
+    const auto& waits = sleeper.Waits();
+    if (waits.size() == model.waitsMs.size()) {
+        std::vector<double> overshoot, between, lighting, darkening;
+        for (std::size_t i = 0; i < waits.size(); ++i) {
+            overshoot.push_back(Ms(waits[i].end - waits[i].start) - waits[i].ms);
+            if (i > 0)
+                between.push_back(Ms(waits[i].start - waits[i - 1].end));
+        }
+        for (const std::size_t w : model.toneWait) {
+            if (w > 0)
+                lighting.push_back(between[w - 1]);
+            if (w < between.size())
+                darkening.push_back(between[w]);
+        }
+        PrintFigures("wait overshoot", overshoot);
+        PrintFigures("work between two waits", between);
+        PrintFigures("  lamp lit + worker started", lighting);
+        PrintFigures("  lamp put out", darkening);
+    } else {
+        std::printf("%zu waits, %zu in the model\n", waits.size(), model.waitsMs.size());
     }
     std::fflush(stdout);
     // The last tone reaches the sink before the device closes.
