@@ -41,7 +41,7 @@ for _ in $(seq "$busy"); do
     sh -c 'while :; do :; done' &
     loops+=("$!")
 done
-echo "Wine $(wine64 --version 2>/dev/null || true), driver $driver; $busy busy loops;" \
+echo "Wine $(/usr/lib/wine/wine64 --version 2>/dev/null || true), driver $driver; $busy busy loops;" \
     "$(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 chrt -r 10 scripts/wine-run.sh "$prefix" "$bench" lead 10 | tr -d '\r'
 
