@@ -75,12 +75,20 @@ for line in run.stdout.replace("\r", "").splitlines():
         (lit if word[0] == "lit" else dark).append(int(word[1]))
     else:
         print(line)
-# The sine is never 0 at a sample inside a tone; silence is exact zeros. A send's silences are
-# never shorter than a millisecond, a hole in the stream may be: it splits a tone in two.
-tones, _ = find_tones(recorder.samples, threshold=1, split_ms=1)
-holes = max(0, len(tones) - len(model))
-print("%d tones in the model, %d lamps lit, %d put out, %d tones heard"
-      % (len(model), len(lit), len(dark), len(tones)))
+# The sine is never 0 at a sample inside a tone; silence is exact zeros. A silence shorter than
+# half the model's shortest is a hole inside a tone (Wine's come a period, 10 ms, long).
+shortest = min((model[i + 1][0] - model[i][0] - model[i][1] for i in range(len(model) - 1)),
+               default=20)
+tones, holes = [], []
+for t in find_tones(recorder.samples, threshold=1, split_ms=1)[0]:
+    if tones and (t[0] - tones[-1][1] - 1) * 1000 / RATE < shortest / 2:
+        holes.append("%.1f ms in tone %d" % ((t[0] - tones[-1][1] - 1) * 1000 / RATE, len(tones)))
+        tones[-1] = (tones[-1][0], t[1])
+    else:
+        tones.append(t)
+print("%d tones in the model, %d lamps lit, %d put out, %d tones heard; holes: %s"
+      % (len(model), len(lit), len(dark), len(tones), ", ".join(holes) or "none"))
+holes = len(holes)
 with open(summary, "a") as out:
     if not model or len(tones) != len(model) or len(lit) != len(model) or len(dark) != len(model):
         recorder.save(prefix + ".raw")
@@ -117,10 +125,11 @@ with open(summary, "a") as out:
     print("lamp lit -> sound, tone by tone (ms): " + " ".join("%.2f" % v for v in lamp_sound))
     median = q(gap, .5)
     out.write("%s: holes %d, heard %d of %d lit, lamp-sound median %.2f spread %.2f,"
-              " gap error median %.3f p95 %.3f largest %.3f, first - median %.3f\n"
+              " gap error median %.3f (window thread %.3f) p95 %.3f largest %.3f,"
+              " first - median %.3f\n"
               % (label, holes, len(tones), len(lit), q(lamp_sound, .5),
-                 max(lamp_sound) - min(lamp_sound), median, q(gap, .95), largest(gap),
-                 gap[0] - median))
+                 max(lamp_sound) - min(lamp_sound), median, q(thread, .5), q(gap, .95),
+                 largest(gap), gap[0] - median))
 PY
         echo "$1: no figures" >>"$summary"
 }
