@@ -76,15 +76,15 @@ for line in run.stdout.replace("\r", "").splitlines():
     else:
         print(line)
 # The sine is never 0 at a sample inside a tone; silence is exact zeros, and every tone whole is
-# as long as keyed to within a millisecond. A silence shorter than half the model's shortest,
-# beside a piece of a length no tone has, is a hole inside a tone (Wine's are a period, 10 ms,
-# long); two whole tones that close are a voice moved.
+# as long as keyed to within a millisecond. A silence shorter than the model's shortest, beside a
+# piece of a length no tone has, is a hole inside a tone (Wine's last a period, 10 ms, or a few);
+# two whole tones that close are a voice moved.
 shortest = min((model[i + 1][0] - model[i][0] - model[i][1] for i in range(len(model) - 1)),
                default=20)
 whole = lambda t: any(abs((t[1] + 1 - t[0]) * 1000 / RATE - m[1]) < 1 for m in model)
 tones, holes = [], []
 for t in find_tones(recorder.samples, threshold=1, split_ms=1)[0]:
-    if (tones and (t[0] - tones[-1][1] - 1) * 1000 / RATE < shortest / 2
+    if (tones and (t[0] - tones[-1][1] - 1) * 1000 / RATE < shortest
             and not (whole(t) and whole(tones[-1]))):
         holes.append("%.1f ms in tone %d" % ((t[0] - tones[-1][1] - 1) * 1000 / RATE, len(tones)))
         tones[-1] = (tones[-1][0], t[1])
