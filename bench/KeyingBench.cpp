@@ -9,8 +9,7 @@
 // Without --text the window's initial sentence is sent.
 
 #include "ParecRecorder.h"
-#include "engine/KeyerWindow.h"
-#include "engine/SendText.h"
+#include "SendModel.h"
 
 #include <cstdlib>
 #include <fstream>
@@ -22,62 +21,10 @@ namespace {
 
 using namespace kestrin;
 using bench::Clock;
+using bench::kInitialText;
+using bench::Model;
+using bench::ModelOf;
 using bench::Percentile;
-
-constexpr const char* kInitialText = "Type your text to send here and click the Go! button.";
-
-// What the timing rules give for a send: every wait in order, and each tone's start and length,
-// from the engine itself on a clock that only advances when slept on.
-struct Model {
-    std::vector<int> waitsMs; // the waits that really sleep (> 0 ms)
-    std::vector<std::size_t> toneWait; // per tone: index of the wait that it sounds through
-    std::vector<long long> toneStartMs;
-    std::vector<int> toneMs;
-    long long totalMs = 0;
-};
-
-class ModelWindow final : public KeyerWindow, public Sleeper, public WorkerStarter {
-public:
-    ModelWindow(std::string text, KeyerSettings settings)
-        : m_text(std::move(text))
-        , m_settings(settings)
-    { }
-    std::string Text() const override { return m_text; }
-    const KeyerSettings& Settings() const override { return m_settings; }
-    Colour LampOffColour() const override { return kBlack; }
-    std::unique_ptr<LampSurface> GetLampSurface() override { return nullptr; }
-    void MarkForRepaint() override { }
-    void Sleep(int ms) override
-    {
-        if (ms <= 0)
-            return;
-        model.waitsMs.push_back(ms);
-        model.totalMs += ms;
-    }
-    bool Start(std::function<void()> job) override
-    {
-        job();
-        return true;
-    }
-    Model model;
-
-private:
-    std::string m_text;
-    KeyerSettings m_settings;
-};
-
-Model ModelOf(const std::string& text, const KeyerSettings& settings)
-{
-    ModelWindow window(text, settings);
-    const KeyerServices services { window, window, [&window](int, int durationMs, auto) {
-                                      // The element's own wait is the next one slept.
-                                      window.model.toneWait.push_back(window.model.waitsMs.size());
-                                      window.model.toneStartMs.push_back(window.model.totalMs);
-                                      window.model.toneMs.push_back(durationMs);
-                                  } };
-    SendText(window, services);
-    return window.model;
-}
 
 struct Wait {
     long long startNs;

@@ -41,62 +41,30 @@ for _ in $(seq "$busy"); do
     sh -c 'while :; do :; done' &
     loops+=("$!")
 done
-echo "Wine $(wine64 --version 2>/dev/null || true), driver $driver; $busy busy loops;" \
+echo "Wine $(/usr/lib/wine/wine64 --version 2>/dev/null || true), driver $driver; $busy busy loops;" \
     "$(nproc) cores, load $(cut -d' ' -f1-3 /proc/loadavg)"
 chrt -r 10 scripts/wine-run.sh "$prefix" "$bench" lead 10 | tr -d '\r'
 
-python3 - "$prefix" "$bench" "$tones" <<'PY'
-import statistics, subprocess, sys, threading, time
+PYTHONPATH=bench/win32 python3 - "$prefix" "$bench" "$tones" <<'PY'
+import subprocess, sys
+from wine_audio import RATE, Recorder, find_tones, quantile as q
 
 prefix, bench, tones = sys.argv[1], sys.argv[2], sys.argv[3]
-RATE, BLOCK = 48000, 480
-parec = subprocess.Popen(["parec", "--device=rec.monitor", "--raw", "--rate=48000",
-    "--channels=1", "--format=s16le", "--latency-msec=10"], stdout=subprocess.PIPE)
-data, arrivals = bytearray(), []
-
-def record():
-    while True:
-        chunk = parec.stdout.read(2 * BLOCK)
-        if not chunk:
-            return
-        data.extend(chunk)
-        arrivals.append((time.clock_gettime_ns(time.CLOCK_MONOTONIC_RAW), len(data) // 2))
-
-reader = threading.Thread(target=record)
-reader.start()
-# The monitor delivers once the sink runs for it.
-while len(data) < 2 * RATE // 10:
-    time.sleep(0.05)
+recorder = Recorder()
+recorder.wait_for_data()
 run = subprocess.run(["chrt", "-r", "10", "scripts/wine-run.sh", prefix, bench, "tones", tones],
     capture_output=True, text=True)
-parec.terminate()
-reader.join()
+recorder.stop()
 lines = run.stdout.replace("\r", "").splitlines()
 calls = [int(l.split()[1]) for l in lines if l.startswith("call ")]
 for l in lines:
     if not l.startswith("call "):
         print(l)
-# The earliest (arrival - recorded length) maps the recording onto the clock.
-base = min(ns - count * 1e9 / RATE for ns, count in arrivals)
-samples = [int.from_bytes(data[i:i + 2], "little", signed=True) for i in range(0, len(data) - 1, 2)]
+base = recorder.base_ns()
 # Tones: runs above a threshold, split by a silence of 20 ms or more. A silence of a millisecond
 # or more inside one is a hole.
-threshold, gap, found, start, quiet, holes = 1000, 20 * RATE // 1000, [], None, 0, 0
-for i, v in enumerate(samples):
-    if abs(v) >= threshold:
-        if start is not None and quiet >= gap:
-            found.append((start, last))
-            start = None
-        elif start is not None and quiet >= RATE // 1000:
-            holes += 1
-        if start is None:
-            start = i
-        last, quiet = i, 0
-    else:
-        quiet += 1
-if start is not None:
-    found.append((start, last))
-open(prefix + ".raw", "wb").write(data)
+found, holes = find_tones(recorder.samples, threshold=1000, split_ms=20, hole_ms=1)
+recorder.save(prefix + ".raw")
 print(f"tones called {len(calls)} (the last three after the idle time), heard {len(found)}; holes {holes}")
 if len(found) == len(calls) and calls:
     onsets = [base + t[0] * 1e9 / RATE for t in found]
@@ -107,7 +75,6 @@ if len(found) == len(calls) and calls:
     latency, onsets, calls = latency[:-3], onsets[:-3], calls[:-3]
     spacing = [abs((onsets[k] - onsets[0]) - (calls[k] - calls[0])) / 1e6 for k in range(1, len(calls))]
     lengths = [(t[1] - t[0] + 1) / (RATE / 1000) for t in found]
-    q = lambda v, p: sorted(v)[min(len(v) - 1, int(p * (len(v) - 1) + 0.5))]
     print("call -> sound on the monitor, ms: p50 %.2f p95 %.2f min %.2f max %.2f"
           % (q(latency, .5), q(latency, .95), min(latency), max(latency)))
     print("spacing error, ms: p50 %.3f p95 %.3f max %.3f" % (q(spacing, .5), q(spacing, .95), max(spacing)))
