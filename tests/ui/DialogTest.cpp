@@ -222,9 +222,9 @@ TEST(Dialog, AboutBoxIsCentredOverItsOwnerAndStaysInTheWorkArea)
             owner = main.GetSafeWidget()->frameGeometry();
             CAboutDlg().DoModal();
         });
-        EXPECT_EQ(ToScreenRect(about),
+        EXPECT_EQ(ToPixelRect(about),
             CentredInWorkArea(
-                about.width(), about.height(), ToScreenRect(owner), ToScreenRect(area)));
+                about.width(), about.height(), ToPixelRect(owner), ToPixelRect(area)));
         EXPECT_TRUE(area.contains(about)) << about.x() << "," << about.y();
     }
 }

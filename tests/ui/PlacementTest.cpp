@@ -7,11 +7,11 @@ namespace {
 
 TEST(Placement, CentringTruncatesHalvesAndKeepsTheWindowInsideTheWorkArea)
 {
-    const ScreenRect area { 0, 0, 1280, 770 };
+    const PixelRect area { 0, 0, 1280, 770 };
     const struct {
         const char* name;
         int width, height;
-        ScreenRect centreOn;
+        PixelRect centreOn;
         int left, top;
     } cases[] = {
         { "over the owner", 300, 100, { 100, 100, 600, 400 }, 200, 200 },
@@ -24,7 +24,7 @@ TEST(Placement, CentringTruncatesHalvesAndKeepsTheWindowInsideTheWorkArea)
         { "wider than the area: left wins", 1300, 800, area, 0, 0 },
     };
     for (const auto& c : cases) {
-        const ScreenRect expected { c.left, c.top, c.left + c.width, c.top + c.height };
+        const PixelRect expected { c.left, c.top, c.left + c.width, c.top + c.height };
         EXPECT_EQ(CentredInWorkArea(c.width, c.height, c.centreOn, area), expected) << c.name;
     }
 }

@@ -15,8 +15,8 @@ int Clamp(int start, int size, int low, int high)
 
 } // namespace
 
-ScreenRect CentredInWorkArea(
-    int width, int height, const ScreenRect& centreOn, const ScreenRect& workArea)
+PixelRect CentredInWorkArea(
+    int width, int height, const PixelRect& centreOn, const PixelRect& workArea)
 {
     const int left = Clamp(
         (centreOn.left + centreOn.right) / 2 - width / 2, width, workArea.left, workArea.right);

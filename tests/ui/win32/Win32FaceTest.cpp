@@ -194,7 +194,7 @@ TEST(Win32FacePlacement, AboutBoxCentresOverItsOwnerAndStaysInsideTheWorkArea)
         { "past the top edge", 300, -200 },
         { "past the bottom edge", 300, static_cast<int>(area.bottom) - 40 },
     };
-    const auto rect = [](const RECT& r) { return ScreenRect { r.left, r.top, r.right, r.bottom }; };
+    const auto rect = [](const RECT& r) { return PixelRect { r.left, r.top, r.right, r.bottom }; };
     for (const auto& c : cases) {
         RECT owner {};
         RECT about {};

@@ -259,8 +259,8 @@ void CDialog::CentreWindow(const QMargins& frame)
     if (ownerWindow != nullptr && ownerWindow->isVisible() && !ownerWindow->isMinimized())
         centreOn = ownerWindow->frameGeometry();
     const QSize outer = m_window->size().grownBy(frame);
-    const ScreenRect placed = CentredInWorkArea(
-        outer.width(), outer.height(), ToScreenRect(centreOn), ToScreenRect(workArea));
+    const PixelRect placed = CentredInWorkArea(
+        outer.width(), outer.height(), ToPixelRect(centreOn), ToPixelRect(workArea));
     // A move places the frame's outer corner, except on a native window that is not framed yet:
     // that one Qt places itself, and the window manager then frames it where it is.
     QPoint corner(placed.left, placed.top);

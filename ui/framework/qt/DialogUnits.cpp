@@ -40,7 +40,7 @@ QRect MapDialogRect(const DialogUnitRect& rect, QSize baseUnits)
         MulDiv(rect.cy, by, 8) };
 }
 
-ScreenRect ToScreenRect(const QRect& rect)
+PixelRect ToPixelRect(const QRect& rect)
 {
     return { rect.x(), rect.y(), rect.x() + rect.width(), rect.y() + rect.height() };
 }

@@ -25,6 +25,6 @@ QSize DialogBaseUnits(const QFont& font);
 QRect MapDialogRect(const DialogUnitRect& rect, QSize baseUnits);
 
 // The same rectangle in the framework's portable terms.
-ScreenRect ToScreenRect(const QRect& rect);
+PixelRect ToPixelRect(const QRect& rect);
 
 } // namespace kestrin

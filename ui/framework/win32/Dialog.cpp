@@ -15,7 +15,7 @@ namespace {
 
 const wchar_t* const kDialogProperty = L"kestrin.CDialog";
 
-ScreenRect FromRect(const RECT& r)
+PixelRect FromRect(const RECT& r)
 {
     return { r.left, r.top, r.right, r.bottom };
 }
@@ -331,7 +331,7 @@ void CDialog::Centre()
         }
         centreOn = area;
     }
-    const ScreenRect placed = CentredInWorkArea(width, height, FromRect(centreOn), FromRect(area));
+    const PixelRect placed = CentredInWorkArea(width, height, FromRect(centreOn), FromRect(area));
     SetWindowPos(
         m_hwnd, nullptr, placed.left, placed.top, 0, 0, SWP_NOSIZE | SWP_NOZORDER | SWP_NOACTIVATE);
 }
