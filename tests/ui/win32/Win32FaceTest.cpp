@@ -1,8 +1,10 @@
+#include "engine/KeyElement.h"
 #include "resources/DialogTemplate.h"
 #include "resources/Resource.h"
 #include "ui/framework/DataExchange.h"
 #include "ui/framework/Placement.h"
 #include "ui/framework/win32/Dialog.h"
+#include "ui/framework/win32/LampPanel.h"
 #include "ui/framework/win32/SliderCtrl.h"
 #include "ui/framework/win32/Win32.h"
 #include "ui/framework/win32/WinApp.h"
@@ -292,6 +294,29 @@ TEST(Win32FaceText, TypedTextReachesASendAsUtf8SoNothingOutsideTheTableSounds)
         EXPECT_EQ(d.Text(),
             "E\xE2\x82\xAC\xC2\xA0"
             "E\r\nT");
+    });
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
+TEST(Win32FaceLamp, EachElementLightsTheLampAndLeavesItDarkWithNoFillThatChangesNothing)
+{
+    NoSleep sleeper;
+    NoWorkers workers;
+    const KeyerServices services { sleeper, workers, {} };
+    ProbeSenderDlg dlg(services, [](ProbeSenderDlg& d) {
+        LampPanel* lamp = d.Lamp();
+        ASSERT_NE(lamp, nullptr);
+        ShowWindow(d.GetSafeHwnd(), SW_SHOWNA);
+        UpdateWindow(d.GetSafeHwnd());
+        SetWindowTextW(d.GetDlgItem(IDC_TEXT), L"EE");
+        d.SendText();
+        // Dark, lit, dark for the first element; the second's dark square before it is there.
+        EXPECT_EQ(lamp->ScreenDraws(), 5);
+        HDC dc = GetWindowDC(d.GetDlgItem(IDC_LAMP));
+        const int x = (kLampDisc.left + kLampDisc.right) / 2;
+        const int y = (kLampDisc.top + kLampDisc.bottom) / 2;
+        EXPECT_EQ(GetPixel(dc, x, y), RGB(0, 0, 0));
+        ReleaseDC(d.GetDlgItem(IDC_LAMP), dc);
     });
     EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }

@@ -24,40 +24,49 @@ COLORREF ToColorRef(Colour colour)
     return RGB((colour >> 16) & 0xFF, (colour >> 8) & 0xFF, colour & 0xFF);
 }
 
+const wchar_t* const kLampProperty = L"kestrin.LampPanel";
+constexpr UINT_PTR kSubclassId = 1;
+
+} // namespace
+
 class GdiSurface final : public LampSurface {
 public:
-    GdiSurface(HWND window, HDC dc)
-        : m_window(window)
+    GdiSurface(LampPanel& panel, HDC dc)
+        : m_panel(panel)
         , m_dc(dc)
     { }
-    ~GdiSurface() override { ReleaseDC(m_window, m_dc); }
+    ~GdiSurface() override { ReleaseDC(m_panel.m_hwnd, m_dc); }
     GdiSurface(const GdiSurface&) = delete;
     GdiSurface& operator=(const GdiSurface&) = delete;
 
     void FillSolid(const PixelRect& rect, Colour colour) override
     {
+        if (m_panel.m_lastFill == std::pair(rect, colour))
+            return;
         const RECT r { rect.left, rect.top, rect.right, rect.bottom };
         SetBkColor(m_dc, ToColorRef(colour));
         ExtTextOutW(m_dc, 0, 0, ETO_OPAQUE, &r, nullptr, 0, nullptr);
-        ShowNow(m_window);
+        Shown(std::pair(rect, colour));
     }
 
     void Ellipse(const PixelRect& rect) override
     {
         // The device context's default pen and brush: a black outline, a white interior.
         ::Ellipse(m_dc, rect.left, rect.top, rect.right, rect.bottom);
-        ShowNow(m_window);
+        Shown(std::nullopt);
     }
 
 private:
-    HWND m_window;
+    void Shown(std::optional<std::pair<PixelRect, Colour>> fill)
+    {
+        ShowNow(m_panel.m_hwnd);
+        m_panel.m_lastFill = fill;
+        ++m_panel.m_screenDraws;
+    }
+
+    LampPanel& m_panel;
     HDC m_dc;
 };
-
-const wchar_t* const kLampProperty = L"kestrin.LampPanel";
-constexpr UINT_PTR kSubclassId = 1;
-
-} // namespace
 
 LampPanel* LampPanel::Attach(HWND control)
 {
@@ -80,7 +89,10 @@ LRESULT CALLBACK LampPanel::PanelProc(
     HWND window, UINT message, WPARAM wParam, LPARAM lParam, UINT_PTR, DWORD_PTR)
 {
     if (message == WM_PAINT) {
-        // The panel's own face is black, whatever colour the theme gives a black rectangle.
+        // The panel's own face is black, whatever colour the theme gives a black rectangle. What
+        // was drawn on it is gone.
+        if (LampPanel* panel = FromHandle(window))
+            panel->m_lastFill.reset();
         PAINTSTRUCT paint;
         HDC dc = BeginPaint(window, &paint);
         RECT client {};
@@ -103,7 +115,7 @@ std::unique_ptr<LampSurface> LampPanel::GetSurface()
     HDC dc = GetWindowDC(m_hwnd);
     if (dc == nullptr)
         return nullptr;
-    return std::make_unique<GdiSurface>(m_hwnd, dc);
+    return std::make_unique<GdiSurface>(*this, dc);
 }
 
 } // namespace kestrin
