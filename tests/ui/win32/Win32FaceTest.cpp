@@ -250,12 +250,19 @@ private:
     std::function<void(ProbeSenderDlg&)> m_check;
 };
 
-TEST(Win32FaceSliders, ReleasedCaptureSetsValueAndLabelKeyboardMovesAloneDoNot)
+// Runs the main window, with no time passing and no workers, for `check` to drive.
+void RunSenderDlg(std::function<void(ProbeSenderDlg&)> check)
 {
     NoSleep sleeper;
     NoWorkers workers;
     const KeyerServices services { sleeper, workers, {} };
-    ProbeSenderDlg dlg(services, [](ProbeSenderDlg& d) {
+    ProbeSenderDlg dlg(services, std::move(check));
+    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
+}
+
+TEST(Win32FaceSliders, ReleasedCaptureSetsValueAndLabelKeyboardMovesAloneDoNot)
+{
+    RunSenderDlg([](ProbeSenderDlg& d) {
         HWND tone = d.GetDlgItem(IDC_TONE_SLIDER);
         const int before = d.Settings().tone;
         const std::string label = d.GetDlgItemText(IDC_TONE_LABEL);
@@ -279,31 +286,23 @@ TEST(Win32FaceSliders, ReleasedCaptureSetsValueAndLabelKeyboardMovesAloneDoNot)
         EXPECT_EQ(d.Settings().tone, after);
         EXPECT_EQ(d.GetDlgItemText(IDC_TONE_LABEL), "Tone: " + std::to_string(after) + " Hz");
     });
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
 
 TEST(Win32FaceText, TypedTextReachesASendAsUtf8SoNothingOutsideTheTableSounds)
 {
     // Through the system's code page "€" would come out as a byte of its own or as "?", which
     // has a row; as UTF-8 every byte is 128 or above, and none has one.
-    NoSleep sleeper;
-    NoWorkers workers;
-    const KeyerServices services { sleeper, workers, {} };
-    ProbeSenderDlg dlg(services, [](ProbeSenderDlg& d) {
+    RunSenderDlg([](ProbeSenderDlg& d) {
         SetWindowTextW(d.GetDlgItem(IDC_TEXT), L"E\u20AC\u00A0E\r\nT");
         EXPECT_EQ(d.Text(),
             "E\xE2\x82\xAC\xC2\xA0"
             "E\r\nT");
     });
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
 
 TEST(Win32FaceLamp, EachElementLightsTheLampAndLeavesItDarkWithNoFillThatChangesNothing)
 {
-    NoSleep sleeper;
-    NoWorkers workers;
-    const KeyerServices services { sleeper, workers, {} };
-    ProbeSenderDlg dlg(services, [](ProbeSenderDlg& d) {
+    RunSenderDlg([](ProbeSenderDlg& d) {
         LampPanel* lamp = d.Lamp();
         ASSERT_NE(lamp, nullptr);
         ShowWindow(d.GetSafeHwnd(), SW_SHOWNA);
@@ -318,15 +317,11 @@ TEST(Win32FaceLamp, EachElementLightsTheLampAndLeavesItDarkWithNoFillThatChanges
         EXPECT_EQ(GetPixel(dc, x, y), RGB(0, 0, 0));
         ReleaseDC(d.GetDlgItem(IDC_LAMP), dc);
     });
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
 
 TEST(Win32FaceMenus, SystemMenuEndsWithASeparatorAndTheAboutItem)
 {
-    NoSleep sleeper;
-    NoWorkers workers;
-    const KeyerServices services { sleeper, workers, {} };
-    ProbeSenderDlg dlg(services, [](ProbeSenderDlg& d) {
+    RunSenderDlg([](ProbeSenderDlg& d) {
         HMENU menu = GetSystemMenu(d.GetSafeHwnd(), FALSE);
         const int count = GetMenuItemCount(menu);
         ASSERT_GE(count, 2);
@@ -339,7 +334,6 @@ TEST(Win32FaceMenus, SystemMenuEndsWithASeparatorAndTheAboutItem)
         GetMenuStringW(menu, static_cast<UINT>(count - 1), text, 64, MF_BYPOSITION);
         EXPECT_STREQ(text, L"&About Kestrin...");
     });
-    EXPECT_EQ(dlg.DoModal(), IDCANCEL);
 }
 
 } // namespace
