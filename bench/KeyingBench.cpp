@@ -32,13 +32,30 @@ struct Wait {
     long long askedNs;
 };
 
+constexpr long long kSliceNs = 100000000;
+
 std::vector<Wait> ReadTrace(const std::string& path)
 {
     std::vector<Wait> waits;
     std::ifstream in(path);
     Wait w {};
-    while (in >> w.startNs >> w.endNs >> w.askedNs)
+    long long lastAskedNs = 0;
+    while (in >> w.startNs >> w.endNs >> w.askedNs) {
+        // The window thread looks at the display every 100 ms of a wait: a longer one is traced
+        // in slices, each but the last asking for 100 ms to the microsecond (a whole wait asks for
+        // its end less the wake margin) and the next starting as it ends (later on a busy machine,
+        // after looking at the display). Joined back into the wait they make, which asks for the
+        // last slice's deadline.
+        const bool slice = lastAskedNs > kSliceNs - 10000 && lastAskedNs <= kSliceNs;
+        lastAskedNs = w.askedNs;
+        if (slice && !waits.empty() && w.startNs - waits.back().endNs < 50000000) {
+            Wait& whole = waits.back();
+            whole.askedNs = w.startNs + w.askedNs - whole.startNs;
+            whole.endNs = w.endNs;
+            continue;
+        }
         waits.push_back(w);
+    }
     return waits;
 }
 
