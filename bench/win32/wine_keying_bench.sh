@@ -31,13 +31,15 @@ prefix=$(pwd)/$build/wine-keying-bench
 . scripts/lib/xvfb.sh
 # shellcheck source=../../scripts/lib/pulse.sh
 . scripts/lib/pulse.sh
+# shellcheck source=../../scripts/lib/wine.sh
+. scripts/lib/wine.sh
 loops=() summary=$(mktemp /tmp/kestrin-wine-keying.XXXXXX)
 Cleanup()
 {
     local pid
     for pid in "${loops[@]}"; do kill "$pid" 2>/dev/null || true; done
     # The prefix's server holds the display: it ends first.
-    WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+    WineStop
     PulseStop
     XStop
     rm -f "$summary"
@@ -45,7 +47,7 @@ Cleanup()
 trap Cleanup EXIT
 XStart
 PulseStart
-scripts/wine-run.sh "$prefix" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d alsa /f >/dev/null
+WineStart "$prefix" alsa
 for _ in $(seq "$busy"); do
     sh -c 'while :; do :; done' &
     loops+=("$!")

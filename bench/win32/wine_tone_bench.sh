@@ -25,18 +25,19 @@ prefix=$(pwd)/$build/wine-bench-$driver
 
 # shellcheck source=../../scripts/lib/pulse.sh
 . scripts/lib/pulse.sh
+# shellcheck source=../../scripts/lib/wine.sh
+. scripts/lib/wine.sh
 loops=()
 Cleanup()
 {
     local pid
     for pid in "${loops[@]}"; do kill "$pid" 2>/dev/null || true; done
     PulseStop
-    WINEPREFIX=$prefix /usr/lib/wine/wineserver -k 2>/dev/null || true
+    WineStop
 }
 trap Cleanup EXIT
 PulseStart
-scripts/wine-run.sh "$prefix" reg add 'HKCU\Software\Wine\Drivers' /v Audio /d "$driver" /f \
-    >/dev/null
+WineStart "$prefix" "$driver"
 for _ in $(seq "$busy"); do
     sh -c 'while :; do :; done' &
     loops+=("$!")
