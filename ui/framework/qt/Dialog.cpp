@@ -64,12 +64,6 @@ bool IsInput(QEvent::Type type)
 
 } // namespace
 
-CDialog::CDialog(int templateId, CDialog* parent)
-    : m_templateId(templateId)
-    , m_template(FindDialogTemplate(templateId))
-    , m_parent(parent)
-{ }
-
 CDialog::~CDialog()
 {
     // No Destroy message: the derived parts whose handlers it would run are gone already.
@@ -103,30 +97,6 @@ void CDialog::OnClose()
     const QWidget* cancel = GetDlgItem(IDCANCEL);
     if (cancel == nullptr || cancel->isEnabled())
         SendMessage({ Message::Command, IDCANCEL, kBnClicked });
-}
-
-void CDialog::OnDestroy() { }
-
-bool CDialog::OnInitDialog()
-{
-    UpdateData(false);
-    return true;
-}
-
-void CDialog::OnOK()
-{
-    UpdateData(true);
-    EndDialog(IDOK);
-}
-
-void CDialog::OnCancel()
-{
-    EndDialog(IDCANCEL);
-}
-
-std::uint32_t CDialog::GetHelpContext() const
-{
-    return 0x20000u + static_cast<std::uint32_t>(m_templateId);
 }
 
 QWidget* CDialog::GetSafeWidget() const
@@ -291,14 +261,6 @@ void CDialog::DestroyDialogWindow()
     delete window;
 }
 
-void CDialog::UpdateData(bool saveAndValidate)
-{
-    CDataExchange dx(*this, saveAndValidate);
-    DoDataExchange(dx);
-}
-
-void CDialog::DoDataExchange(CDataExchange&) { }
-
 QWidget* CDialog::GetDlgItem(int id) const
 {
     for (const Control& control : m_controls) {
@@ -348,11 +310,6 @@ QString CDialog::GetDlgItemText(int id) const
     if (const auto* line = qobject_cast<const QLineEdit*>(widget))
         return line->text();
     return widget != nullptr ? widget->windowTitle() : QString();
-}
-
-QWidget* CDialog::CreateControl(const ControlTemplate&, QWidget*)
-{
-    return nullptr;
 }
 
 bool CDialog::CreateDialogWindow(QWidget* ownerWindow)

@@ -22,12 +22,6 @@ PixelRect FromRect(const RECT& r)
 
 } // namespace
 
-CDialog::CDialog(int templateId, CDialog* parent)
-    : m_templateId(templateId)
-    , m_template(FindDialogTemplate(templateId))
-    , m_parent(parent)
-{ }
-
 CDialog::~CDialog()
 {
     if (m_hwnd != nullptr)
@@ -45,43 +39,6 @@ void CDialog::OnClose()
     const HWND cancel = GetDlgItem(IDCANCEL);
     if (cancel == nullptr || IsWindowEnabled(cancel))
         SendMessage({ Message::Command, IDCANCEL, kBnClicked });
-}
-
-void CDialog::OnDestroy() { }
-
-bool CDialog::OnInitDialog()
-{
-    UpdateData(false);
-    return true;
-}
-
-void CDialog::DoDataExchange(CDataExchange&) { }
-
-void CDialog::UpdateData(bool saveAndValidate)
-{
-    CDataExchange dx(*this, saveAndValidate);
-    DoDataExchange(dx);
-}
-
-void CDialog::OnOK()
-{
-    UpdateData(true);
-    EndDialog(IDOK);
-}
-
-void CDialog::OnCancel()
-{
-    EndDialog(IDCANCEL);
-}
-
-ControlWindow* CDialog::CreateControl(const ControlTemplate&, ControlWindow*)
-{
-    return nullptr;
-}
-
-std::uint32_t CDialog::GetHelpContext() const
-{
-    return 0x20000u + static_cast<std::uint32_t>(m_templateId);
 }
 
 CDialog* CDialog::FromHandle(HWND window)
