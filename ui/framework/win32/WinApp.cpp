@@ -1,10 +1,9 @@
 #include "ui/framework/win32/WinApp.h"
 
+#include "settings/SettingsStore.h"
 #include "ui/framework/win32/Dialog.h"
 #include "ui/framework/win32/WideText.h"
 #include "ui/framework/win32/Win32.h"
-
-#include <filesystem>
 
 namespace kestrin {
 
@@ -20,11 +19,7 @@ int CWinApp::Run()
 
 UiString CWinApp::AppName() const
 {
-    if (!m_appName.empty())
-        return Widen(m_appName);
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    return std::filesystem::path(path).stem().wstring();
+    return Widen(m_appName.empty() ? ExecutableBaseName() : m_appName);
 }
 
 void CWinApp::OnHelp()
